@@ -1,0 +1,207 @@
+#include "JpegImage.h"
+
+// libjpeg's header wants <cstdio> and <cstddef> first.
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+#include <jpeglib.h>
+// After jpeglib.h, which it needs.
+#include <jerror.h>
+
+#include "Exceptions.h"
+#include "FileIO.h"
+
+namespace {
+
+// libjpeg reports fatal errors through error_exit, which must not return.
+// Ours jumps back to the frame that called into libjpeg; that frame then
+// destroys the coder and throws, so no C++ exception ever crosses libjpeg's
+// C frames and the library never calls exit().
+struct ErrorManager {
+  jpeg_error_mgr pub;
+  std::jmp_buf jump;
+};
+
+[[noreturn]] void ErrorExit(j_common_ptr cinfo) {
+  auto* manager = reinterpret_cast<ErrorManager*>(cinfo->err);
+  std::longjmp(manager->jump, 1);
+}
+
+// Warnings (such as a truncated file) are not fatal and not shown.
+void OutputMessage(j_common_ptr /*cinfo*/) {}
+
+void SetUpErrors(ErrorManager& errors) {
+  jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = ErrorExit;
+  errors.pub.output_message = OutputMessage;
+}
+
+struct Decompressor {
+  jpeg_decompress_struct info{};
+  ErrorManager errors{};
+  Decompressor() {
+    info.err = &errors.pub;
+    SetUpErrors(errors);
+  }
+  Decompressor(const Decompressor&) = delete;
+  Decompressor& operator=(const Decompressor&) = delete;
+  ~Decompressor() { jpeg_destroy_decompress(&info); }
+};
+
+struct Compressor {
+  jpeg_compress_struct info{};
+  ErrorManager errors{};
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;  // NOLINT(google-runtime-int): libjpeg's type
+  Compressor() {
+    info.err = &errors.pub;
+    SetUpErrors(errors);
+  }
+  Compressor(const Compressor&) = delete;
+  Compressor& operator=(const Compressor&) = delete;
+  ~Compressor() {
+    jpeg_destroy_compress(&info);
+    std::free(buffer);
+  }
+};
+
+// Runs `call` (calls into libjpeg only, nothing with a destructor) with the
+// coder's error exit aimed here; false when libjpeg reported an error.
+template <typename Call>
+bool Guarded(ErrorManager& errors, Call&& call) {
+  if (setjmp(errors.jump) != 0) return false;
+  call();
+  return true;
+}
+
+template <typename Call>
+void CheckedCall(ErrorManager& errors, Call&& call) {
+  if (!Guarded(errors, std::forward<Call>(call))) throw EJPEG(errors.pub.msg_code);
+}
+
+void StartReading(Decompressor& coder, const std::vector<std::uint8_t>& data) {
+  // An empty file still needs a valid pointer; libjpeg then reports the
+  // empty input as it should.
+  static const unsigned char kNothing = 0;
+  const unsigned char* bytes = data.empty() ? &kNothing : data.data();
+  const auto size = static_cast<unsigned long>(data.size());  // NOLINT(google-runtime-int)
+  CheckedCall(coder.errors, [&] {
+    jpeg_create_decompress(&coder.info);
+    coder.info.mem->max_memory_to_use = TJPEGImage::kDecoderMemoryBudget;
+    jpeg_mem_src(&coder.info, bytes, size);
+    jpeg_read_header(&coder.info, TRUE);
+  });
+}
+
+}  // namespace
+
+TJPEGImage::TJPEGImage() = default;
+TJPEGImage::~TJPEGImage() = default;
+
+std::unique_ptr<TGraphic> TJPEGImage::Clone() const {
+  auto copy = std::make_unique<TJPEGImage>();
+  copy->fData = fData;
+  copy->fWidth = fWidth;
+  copy->fHeight = fHeight;
+  copy->fBitmap.Assign(&fBitmap);
+  copy->DrawSizes = DrawSizes;
+  copy->CompressionQuality = CompressionQuality;
+  return copy;
+}
+
+void TJPEGImage::LoadFromFile(const std::string& fileName) { LoadFromData(ReadWholeFile(fileName)); }
+
+void TJPEGImage::LoadFromData(std::vector<std::uint8_t> data) {
+  Decompressor coder;
+  StartReading(coder, data);
+  fWidth = static_cast<int>(coder.info.image_width);
+  fHeight = static_cast<int>(coder.info.image_height);
+  fData = std::move(data);
+}
+
+void TJPEGImage::DecodeInto(TBitmap& target) const {
+  Decompressor coder;
+  StartReading(coder, fData);
+  jpeg_decompress_struct& info = coder.info;
+  info.scale_num = 1;
+  info.scale_denom = 1;
+  info.dct_method = JDCT_FLOAT;
+  info.do_block_smoothing = TRUE;
+  TRowLayout layout = TRowLayout::RGB;
+  switch (info.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+      info.out_color_space = JCS_GRAYSCALE;
+      layout = TRowLayout::Gray;
+      break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      // libjpeg gives CMYK but no RGB from these; the conversion is ours.
+      info.out_color_space = JCS_CMYK;
+      layout = TRowLayout::InvertedCMYK;
+      break;
+    default:
+      info.out_color_space = JCS_RGB;
+      break;
+  }
+  // Refuse an absurd size before libjpeg allocates anything for it.
+  TBitmap decoded;
+  TBitmapBuilder builder(decoded, static_cast<int>(info.image_width), static_cast<int>(info.image_height), DrawSizes);
+  CheckedCall(coder.errors, [&] { jpeg_start_decompress(&info); });
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(info.output_width) *
+                           static_cast<std::size_t>(info.output_components));
+  JSAMPROW rows[1] = {row.data()};
+  while (info.output_scanline < info.output_height) {
+    const int y = static_cast<int>(info.output_scanline);
+    CheckedCall(coder.errors, [&] { jpeg_read_scanlines(&info, rows, 1); });
+    builder.PutRow(y, row.data(), layout);
+  }
+  CheckedCall(coder.errors, [&] { jpeg_finish_decompress(&info); });
+  target.Assign(&decoded);
+}
+
+void TJPEGImage::Assign(const TGraphic* source) {
+  fBitmap.Assign(source);
+  fData.clear();
+  fWidth = fBitmap.Width();
+  fHeight = fBitmap.Height();
+}
+
+std::vector<std::uint8_t> TJPEGImage::Compress() const {
+  if (fBitmap.Empty() || fBitmap.IsSampled()) {
+    throw EJPEG(JERR_EMPTY_IMAGE);
+  }
+  Compressor coder;
+  jpeg_compress_struct& info = coder.info;
+  CheckedCall(coder.errors, [&] {
+    jpeg_create_compress(&info);
+    jpeg_mem_dest(&info, &coder.buffer, &coder.size);
+    info.image_width = static_cast<JDIMENSION>(fBitmap.Width());
+    info.image_height = static_cast<JDIMENSION>(fBitmap.Height());
+    info.input_components = 3;
+    info.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, CompressionQuality, TRUE);
+    jpeg_start_compress(&info, TRUE);
+  });
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(fBitmap.Width()) * 3);
+  JSAMPROW rows[1] = {row.data()};
+  while (info.next_scanline < info.image_height) {
+    const std::uint8_t* in = fBitmap.ScanLine(static_cast<int>(info.next_scanline));
+    for (std::size_t x = 0; x < row.size(); x += 3) {
+      row[x] = in[x + 2];
+      row[x + 1] = in[x + 1];
+      row[x + 2] = in[x];
+    }
+    CheckedCall(coder.errors, [&] { jpeg_write_scanlines(&info, rows, 1); });
+  }
+  CheckedCall(coder.errors, [&] { jpeg_finish_compress(&info); });
+  return {coder.buffer, coder.buffer + coder.size};
+}
+
+void TJPEGImage::SaveToFile(const std::string& fileName) const {
+  SaveFileReplacing(fileName, Compress());
+}
