@@ -97,6 +97,23 @@ void StartReading(Decompressor& coder, const std::vector<std::uint8_t>& data) {
   });
 }
 
+// Skipping rows gives the same pixels for the rows read afterwards when
+// every component is either not stretched vertically or goes through one of
+// libjpeg's smoothing upsamplers (2:1 at most in each direction). The
+// generic upsampler (4:1:0 and rarer layouts) keeps state across rows that a
+// skip disturbs, so such files are decoded row by row.
+bool SkippingKeepsPixels(const jpeg_decompress_struct& info) {
+  for (int c = 0; c < info.num_components; ++c) {
+    const jpeg_component_info& component = info.comp_info[c];
+    if (component.h_samp_factor <= 0 || component.v_samp_factor <= 0) return false;
+    const int horizontal = info.max_h_samp_factor / component.h_samp_factor;
+    const int vertical = info.max_v_samp_factor / component.v_samp_factor;
+    if (vertical == 1) continue;
+    if (vertical != 2 || horizontal > 2) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 TJPEGImage::TJPEGImage() = default;
@@ -147,6 +164,7 @@ void TJPEGImage::DecodeInto(TBitmap& target) const {
       info.out_color_space = JCS_RGB;
       break;
   }
+  const bool canSkip = SkippingKeepsPixels(info);
   // Refuse an absurd size before libjpeg allocates anything for it.
   TBitmap decoded;
   TBitmapBuilder builder(decoded, static_cast<int>(info.image_width), static_cast<int>(info.image_height), DrawSizes);
@@ -156,6 +174,13 @@ void TJPEGImage::DecodeInto(TBitmap& target) const {
   JSAMPROW rows[1] = {row.data()};
   while (info.output_scanline < info.output_height) {
     const int y = static_cast<int>(info.output_scanline);
+    const int wanted = canSkip ? builder.NextWantedRow(y) : y;
+    if (wanted > y) {
+      // Rows nobody draws are skipped; libjpeg then leaves out their inverse
+      // DCT and colour conversion, and for single-scan files their decoding.
+      CheckedCall(coder.errors, [&] { jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(wanted - y)); });
+      continue;
+    }
     CheckedCall(coder.errors, [&] { jpeg_read_scanlines(&info, rows, 1); });
     builder.PutRow(y, row.data(), layout);
   }
