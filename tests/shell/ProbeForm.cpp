@@ -1,0 +1,52 @@
+#include <cstdio>
+#include <string>
+
+#include "Application.h"
+#include "CommandLine.h"
+#include "DialogHook.h"
+#include "Exceptions.h"
+#include "MainWindow1.h"
+#include "qt/FormWindow.h"
+
+TMainForm1* MainForm1 = nullptr;
+
+namespace {
+
+// Every box is printed instead of shown, so the test can read it.
+[[maybe_unused]] const bool kBoxesPrinted = [] {
+  SetBoxAnswerer([](const TShownBox& box) {
+    std::printf("box|%s|%d|%s\n", box.caption.c_str(), static_cast<int>(box.icon), box.text.c_str());
+    std::fflush(stdout);
+    return 0;
+  });
+  return true;
+}();
+
+}  // namespace
+
+TMainForm1::TMainForm1(TComponent* Owner) : TForm(Owner) {
+  const std::string mode = ParamStr(1);
+  if (mode == "throw-int") throw 42;
+  if (mode == "throw-exception") throw Exception("broken");
+  SetClientWidth(100);
+  SetClientHeight(100);
+  fTimer = new TTimer(this);
+  fTimer->SetInterval(20);
+  fTimer->OnTimer = [this, mode](TObject*) {
+    if (mode == "user-closes") {
+      // As the window's close box does.
+      Window()->close();
+    } else if (mode == "handler-throws") {
+      fTimer->SetEnabled(false);
+      throw 7;
+    }
+  };
+  if (mode == "handler-throws") {
+    // After the failure, the user closes the window.
+    auto* closer = new TTimer(this);
+    closer->SetInterval(200);
+    closer->OnTimer = [this](TObject*) { Window()->close(); };
+  }
+}
+
+void TMainForm1::Publish(Published& /*published*/) {}
