@@ -16,16 +16,21 @@
 // - The colour table lies between the header (and any bit masks) and the
 //   pixel data; the offset cuts it short when it says so. Indices the table
 //   does not cover, and pixels the file does not hold (a short file, an RLE
-//   stream that ends, skips or jumps), are black.
+//   stream that ends, skips or jumps), are black, never the first entry: a
+//   gap then looks like a gap.
 // - RLE pixels beyond the right edge are dropped rather than wrapped, and the
 //   stream stops at the top row.
-// - Embedded JPEG or PNG data, 64-bit pixels, CMYK, OS/2 Huffman coding,
-//   bottom-up-only coding used top-down (RLE with a negative height) and
-//   scattered bit masks are refused. OS/2's 24-bit RLE is read.
-// - A file holding far too little pixel data for its claimed size is refused
-//   rather than padded out with black: a header claiming hundreds of
-//   megapixels over a few bytes is far more likely to be hostile than a
-//   truncated photo, and would cost that much memory for nothing.
+// - Alpha is ignored. Bit masks that are all zero mean the default layout;
+//   masks with gaps, or reaching past the pixel, are refused.
+// - Embedded JPEG or PNG data, 64-bit pixels, CMYK, OS/2 Huffman coding and
+//   RLE with a negative height (RLE is bottom-up only) are refused. OS/2's
+//   24-bit RLE is read.
+// - A file with far too little pixel data for its claimed size is refused
+//   rather than padded out with black: none at all, fewer than a sixteenth of
+//   the rows, or an RLE stream of under a byte per 65536 pixels. A header
+//   claiming hundreds of megapixels over a few bytes is far more likely to be
+//   hostile than a truncated photo, and would cost that much memory for
+//   nothing; a merely cut-off file still loads.
 
 namespace {
 
@@ -79,8 +84,6 @@ class TChannel {
     const std::uint32_t v = (pixel & fMask) >> fShift;
     return fTable.empty() ? Widen(v) : fTable[v];
   }
-
-  std::uint32_t Mask() const { return fMask; }
 
  private:
   std::uint8_t Widen(std::uint32_t v) const {
@@ -180,8 +183,6 @@ THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
         maskBytesAfterHeader = compression == kAlphaBitFields ? 16 : 12;
         if (size - kFileHeaderSize - infoSize < maskBytesAfterHeader) Refuse();
         masks = info + infoSize;
-      } else if (compression == kAlphaBitFields && infoSize < 56) {
-        Refuse();
       }
       h.masks = {U32(masks), U32(masks + 4), U32(masks + 8)};
       if (h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0) {
@@ -243,7 +244,7 @@ THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
 class TRowDecoder {
  public:
   explicit TRowDecoder(const THeader& header)
-      : fHeader(header), fRow(static_cast<std::size_t>(header.width) * 3) {
+      : fHeader(header) {
     if (header.coding == TCoding::BitFields) {
       fRed = TChannel(header.masks[0]);
       fGreen = TChannel(header.masks[1]);
@@ -265,6 +266,8 @@ class TRowDecoder {
       builder.PutRow(y, source, TRowLayout::BGRX);
       return;
     }
+    // Made on first use: whole 24- and 32-bit rows go to the builder as they are.
+    if (fRow.empty()) fRow.resize(width * 3);
     std::uint8_t* out = fRow.data();
     switch (fHeader.coding) {
       case TCoding::Indexed: {
@@ -451,7 +454,7 @@ class TRleReader {
   const std::uint8_t* fEnd;
   std::vector<std::uint8_t> fRow;
   std::vector<int> fWantedRows;  // ascending
-  std::size_t fNextWanted = 0;   // rows from here on lie above the current one
+  std::size_t fNextWanted = 0;   // kept rows from here on are below the current one, done
   int fFileRow = 0;              // counted from the bottom
   std::size_t fX = 0;
   bool fWanted = false;

@@ -169,15 +169,17 @@ void TBitmap::LoadFromFile(const std::string& fileName, const TDrawSizes& drawSi
 
 TBitmapBuilder::TBitmapBuilder(TBitmap& target, int width, int height, const TDrawSizes& drawSizes)
     : fTarget(target) {
-  if (width <= 0 || height <= 0 || static_cast<long long>(width) * height > kMaxSourcePixels) {
+  if (width <= 0 || height <= 0 || width > kMaxSourceSide || height > kMaxSourceSide ||
+      static_cast<long long>(width) * height > kMaxSourcePixels) {
     throw EInvalidGraphic(FormatText(kPictureTooLargeText, {std::to_string(width), std::to_string(height)}));
   }
   std::vector<int> columns;
   std::vector<int> rows;
   if (!drawSizes.empty()) {
-    std::vector<int> widths;
+    std::vector<int> widths;  // may stay empty: then nothing is kept
     std::vector<int> heights;
     for (const TSize& size : drawSizes) {
+      if (size.cx <= 0 || size.cy <= 0) continue;  // drawn nowhere
       widths.push_back(size.cx);
       heights.push_back(size.cy);
     }
@@ -209,8 +211,11 @@ TBitmapBuilder::TBitmapBuilder(TBitmap& target, int width, int height, const TDr
 
 int TBitmapBuilder::NextWantedRow(int row) const {
   const int height = static_cast<int>(fStoredRowOf.size());
-  while (row < height && fStoredRowOf[static_cast<std::size_t>(row)] < 0) ++row;
-  return row;
+  if (row < 0) row = 0;
+  if (row >= height || fStoredRowOf[static_cast<std::size_t>(row)] >= 0) return row;
+  const std::vector<int>& kept = fTarget.KeptRows();
+  const auto next = std::upper_bound(kept.begin(), kept.end(), row);
+  return next == kept.end() ? height : *next;
 }
 
 void TBitmapBuilder::PutRow(int row, const std::uint8_t* pixels, TRowLayout layout) {
@@ -220,33 +225,40 @@ void TBitmapBuilder::PutRow(int row, const std::uint8_t* pixels, TRowLayout layo
   const TPixelRows to = fTarget.Pixels();
   std::uint8_t* out = to.Row(stored);
   const std::vector<int>& kept = fTarget.KeptColumns();
-  for (int i = 0; i < to.width; ++i, out += 3) {
-    const auto x = static_cast<std::ptrdiff_t>(kept.empty() ? i : kept[static_cast<std::size_t>(i)]);
-    switch (layout) {
-      case TRowLayout::BGR:
-        std::memcpy(out, pixels + x * 3, 3);
+  const bool all = kept.empty();
+  const auto source = [&](int i) { return static_cast<std::ptrdiff_t>(all ? i : kept[static_cast<std::size_t>(i)]); };
+  switch (layout) {
+    case TRowLayout::BGR:
+      if (all) {
+        std::memcpy(out, pixels, static_cast<std::size_t>(to.width) * 3);
         break;
-      case TRowLayout::BGRX:
-        std::memcpy(out, pixels + x * 4, 3);
-        break;
-      case TRowLayout::RGB:
-        out[0] = pixels[x * 3 + 2];
-        out[1] = pixels[x * 3 + 1];
-        out[2] = pixels[x * 3];
-        break;
-      case TRowLayout::Gray:
-        out[0] = out[1] = out[2] = pixels[x];
-        break;
-      case TRowLayout::InvertedCMYK: {
-        // Adobe writes CMYK inverted; each channel times K, rounded.
-        const std::uint8_t* p = pixels + x * 4;
+      }
+      for (int i = 0; i < to.width; ++i, out += 3) std::memcpy(out, pixels + source(i) * 3, 3);
+      break;
+    case TRowLayout::BGRX:
+      for (int i = 0; i < to.width; ++i, out += 3) std::memcpy(out, pixels + source(i) * 4, 3);
+      break;
+    case TRowLayout::RGB:
+      for (int i = 0; i < to.width; ++i, out += 3) {
+        const std::uint8_t* p = pixels + source(i) * 3;
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+      }
+      break;
+    case TRowLayout::Gray:
+      for (int i = 0; i < to.width; ++i, out += 3) out[0] = out[1] = out[2] = pixels[source(i)];
+      break;
+    case TRowLayout::InvertedCMYK:
+      // Adobe writes CMYK inverted; each channel times K, rounded.
+      for (int i = 0; i < to.width; ++i, out += 3) {
+        const std::uint8_t* p = pixels + source(i) * 4;
         const unsigned k = p[3];
         out[2] = static_cast<std::uint8_t>((2U * p[0] * k + 255U) / 510U);
         out[1] = static_cast<std::uint8_t>((2U * p[1] * k + 255U) / 510U);
         out[0] = static_cast<std::uint8_t>((2U * p[2] * k + 255U) / 510U);
-        break;
       }
-    }
+      break;
   }
 }
 

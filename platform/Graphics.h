@@ -134,6 +134,9 @@ class TBitmapBuilder {
   // Largest source picture accepted, in pixels: room for photos of several
   // hundred megapixels, while a header claiming gigapixels is refused at once.
   static constexpr long long kMaxSourcePixels = 1LL << 30;
+  // Longest side accepted; beyond any camera or scanner, and it keeps the
+  // per-row and per-column bookkeeping small whatever a header claims.
+  static constexpr int kMaxSourceSide = 1 << 18;
 
   // First row at or after `row` that is kept, or the height when none is.
   int NextWantedRow(int row) const;
