@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# Fuzzes the picture intake: builds the fuzz targets when needed, then runs
+# each in turn, one process at a time, for the given seconds (default 600).
+#
+#   bench/fuzz.sh [seconds-per-target] [target...]
+#
+# Targets: fuzz_jpeg_intake, fuzz_bmp_intake (both when none is named).
+# The working corpus lives outside the repository and grows from run to run;
+# the seed pictures are read in place. Inputs that crash, leak, run out of
+# memory or time out are written to the artifacts folder printed at the end;
+# a crash ends that target's run and the script goes on with the next one.
+#
+# Environment:
+#   ORVESSA_FUZZ_BUILD     build folder (default <repo>/build-fuzz)
+#   ORVESSA_FUZZ_SCRATCH   corpora, artifacts and logs (default /tmp)
+#   ORVESSA_TESTDATA_DIR   seed pictures (default <repo>/../shared/testdata)
+#   FUZZ_ARGS              further libFuzzer flags, e.g. "-use_value_profile=1"
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-600}
+shift || true
+targets=("$@")
+[[ ${#targets[@]} -gt 0 ]] || targets=(fuzz_jpeg_intake fuzz_bmp_intake)
+
+build=${ORVESSA_FUZZ_BUILD:-$top/build-fuzz}
+scratch=${ORVESSA_FUZZ_SCRATCH:-/tmp}
+testdata=${ORVESSA_TESTDATA_DIR:-$top/../shared/testdata}
+corpora=$scratch/orvessa-fuzz-corpus
+artifacts=$scratch/orvessa-fuzz-artifacts
+logs=$scratch/orvessa-fuzz-logs
+
+if [[ ! -f $build/build.ninja ]]; then
+  CC=${CC:-clang} CXX=${CXX:-clang++} cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DORVESSA_BUILD_FUZZERS=ON -DORVESSA_BUILD_BENCH=OFF "-DORVESSA_TESTDATA_DIR=$testdata" >/dev/null
+fi
+# One compile at a time: the machine is shared.
+cmake --build "$build" --target "${targets[@]}" -j1
+
+# libjpeg may take up to 2 GiB for one picture; past these limits, or slower
+# than the timeout, an input is a finding.
+limits=(-rss_limit_mb=2560 -malloc_limit_mb=2200 -timeout=10 -report_slow_units=3)
+
+summary=()
+for target in "${targets[@]}"; do
+  case $target in
+    fuzz_jpeg_intake)
+      seeds=("$testdata/jpeg" "$testdata/jpeg-damaged")
+      extra=("-dict=$top/fuzz/jpeg.dict" -max_len=65536
+             "-seed_inputs=$testdata/photos/skimage_rocket.jpg,$testdata/photos/imaging_branches.jpg")
+      ;;
+    fuzz_bmp_intake)
+      seeds=("$testdata/bmpsuite/g" "$testdata/bmpsuite/q" "$testdata/bmpsuite/b" "$testdata/bmpsuite/x")
+      extra=("-dict=$top/fuzz/bmp.dict" -max_len=65536)
+      ;;
+    *)
+      echo "unknown target: $target" >&2
+      exit 2
+      ;;
+  esac
+  regressions=$top/fuzz/regressions/$target
+  [[ -d $regressions ]] && seeds+=("$regressions")
+  mkdir -p "$corpora/$target" "$artifacts/$target" "$logs"
+  log=$logs/$target.log
+  echo "== $target for ${seconds}s (log: $log)"
+  started=$SECONDS
+  set +e
+  # The working corpus comes first: libFuzzer adds what it finds to the first
+  # folder only, so the seeds are never written to.
+  # shellcheck disable=SC2086 # FUZZ_ARGS is a list of flags
+  "$build/fuzz/$target" "$corpora/$target" "${seeds[@]}" "${extra[@]}" "${limits[@]}" \
+    -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/$target/" \
+    ${FUZZ_ARGS:-} >"$log" 2>&1
+  status=$?
+  set -e
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  elapsed=$((SECONDS - started))
+  last=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [^ ]+' || true)
+  result="ok"
+  if [[ $status -ne 0 ]]; then
+    found=$(sed -n "s/.*Test unit written to \(.*\)/\1/p" "$log" | tail -1)
+    result="FAILED (exit $status): ${found:-see the log}"
+  fi
+  summary+=("$target: ${execs:-?} runs in ${elapsed:-?}s, ${last:-no stats}; $result")
+done
+
+echo
+echo "corpora:   $corpora"
+echo "artifacts: $artifacts"
+for line in "${summary[@]}"; do echo "$line"; done
