@@ -106,16 +106,20 @@ TComponent::TComponent(TComponent* owner) : fOwner(owner) {
 }
 
 TComponent::~TComponent() {
-  // Owned components go first, last created first.
+  DestroyComponents();
+  if (fOwner != nullptr) {
+    auto& siblings = fOwner->fComponents;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
+  }
+}
+
+void TComponent::DestroyComponents() {
+  // Last created first.
   while (!fComponents.empty()) {
     TComponent* last = fComponents.back();
     fComponents.pop_back();
     last->fOwner = nullptr;
     delete last;
-  }
-  if (fOwner != nullptr) {
-    auto& siblings = fOwner->fComponents;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), this), siblings.end());
   }
 }
 
@@ -131,7 +135,12 @@ bool TComponent::SetProperty(const std::string& name, const TPropertyValue& valu
 
 TControl::TControl(TComponent* owner) : TComponent(owner) {}
 
-TControl::~TControl() { SetParent(nullptr); }
+TControl::~TControl() {
+  // Elements that outlive this one (owned elsewhere) no longer lie on it.
+  for (TControl* child : fControls) child->fParent = nullptr;
+  fControls.clear();
+  SetParent(nullptr);
+}
 
 void TControl::SetBounds(int left, int top, int width, int height) {
   width = std::max(width, 0);
@@ -436,8 +445,10 @@ TForm::TForm(TComponent* owner) : TControl(owner), fWindow(std::make_unique<Form
 }
 
 TForm::~TForm() {
-  // Elements go before the window they are drawn in.
+  // Elements go while the form is whole, and before the window they are
+  // drawn in.
   fWindow->hide();
+  DestroyComponents();
 }
 
 void TForm::SetBounds(int left, int top, int width, int height) {

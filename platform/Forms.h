@@ -46,6 +46,10 @@ class TComponent : public TObject {
   // After every property of the definition has been set.
   virtual void Loaded() {}
 
+ protected:
+  // Destroys the owned components now rather than with this object.
+  void DestroyComponents();
+
  private:
   TComponent* fOwner;
   std::vector<TComponent*> fComponents;  // owned, in creation order
