@@ -93,11 +93,12 @@ std::vector<std::uint8_t> Encode(const TBitmap& picture, const Coding& coding) {
   return file;
 }
 
-// Real photo content at the size asked for.
+// Real photo content at the size asked for, with noise so that enlarged
+// parts do not turn into flat blocks.
 TBitmap PhotoAt(int width, int height) {
   static const TBitmap photo = [] {
     TJPEGImage jpeg;
-    jpeg.LoadFromFile(TestData("photos/friends_by_Aitzol_Berasategi.jpg"));
+    jpeg.LoadFromFile(TestData("photos/skimage_rocket.jpg"));
     TBitmap full;
     full.Assign(&jpeg);
     return full;
@@ -105,6 +106,14 @@ TBitmap PhotoAt(int width, int height) {
   TBitmap picture;
   picture.SetSize(width, height);
   StretchNearest(photo, picture, Rect(0, 0, width, height));
+  unsigned noise = 1;
+  for (int y = 0; y < height; ++y) {
+    std::uint8_t* row = picture.ScanLine(y);
+    for (int i = 0; i < width * 3; ++i) {
+      noise = noise * 1103515245U + 12345U;
+      row[i] = static_cast<std::uint8_t>(row[i] ^ ((noise >> 16) & 15U));
+    }
+  }
   return picture;
 }
 
