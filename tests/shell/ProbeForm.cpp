@@ -41,6 +41,20 @@ TMainForm1::TMainForm1(TComponent* Owner) : TForm(Owner) {
       throw 7;
     }
   };
+  if (mode == "terminate-in-create") {
+    // Asked for before the loop runs: the loop must not start at all.
+    OnCreate = [](TObject*) { Application->Terminate(); };
+  }
+  if (mode == "close-while-created") {
+    // Closing a form that is not yet the main form only hides it; the
+    // first tick of the loop then ends the program.
+    OnCreate = [this](TObject*) { Close(); };
+    fTimer->OnTimer = [this](TObject*) {
+      std::printf("tick visible=%d\n", Visible() ? 1 : 0);
+      std::fflush(stdout);
+      Close();
+    };
+  }
   if (mode == "handler-throws") {
     // After the failure, the user closes the window.
     auto* closer = new TTimer(this);

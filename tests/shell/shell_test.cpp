@@ -50,7 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
         // The user's close box ends the loop and the program.
         ShellCase{"user-closes", ""},
         // A failure inside a handler stops at the handler; the program goes on.
-        ShellCase{"handler-throws", "box|Orvessa|1|\n"}),
+        ShellCase{"handler-throws", "box|Orvessa|1|\n"},
+        ShellCase{"terminate-in-create", ""},
+        // Shown by the loop, then ended by its first tick.
+        ShellCase{"close-while-created", "tick visible=1\n"}),
     [](const ::testing::TestParamInfo<ShellCase>& parameter) {
       std::string name = parameter.param.mode;
       for (char& c : name) c = c == '-' ? '_' : c;
