@@ -17,6 +17,7 @@ class TMainForm1 : public TForm {
 
  private:
   TTimer* fTimer = nullptr;
+  bool fThrown = false;
 };
 
 extern TMainForm1* MainForm1;

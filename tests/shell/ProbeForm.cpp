@@ -38,6 +38,7 @@ TMainForm1::TMainForm1(TComponent* Owner) : TForm(Owner) {
       Window()->close();
     } else if (mode == "handler-throws") {
       fTimer->SetEnabled(false);
+      fThrown = true;
       throw 7;
     }
   };
@@ -59,7 +60,9 @@ TMainForm1::TMainForm1(TComponent* Owner) : TForm(Owner) {
     // After the failure, the user closes the window.
     auto* closer = new TTimer(this);
     closer->SetInterval(200);
-    closer->OnTimer = [this](TObject*) { Window()->close(); };
+    closer->OnTimer = [this](TObject*) {
+      if (fThrown) Window()->close();
+    };
   }
 }
 
