@@ -38,7 +38,8 @@ int main(int argc, char* argv[]) {
     original(sender);
     if (wasEnabled && !timer->Enabled()) {
       std::printf("arrival-tick %d\narrival-to-saved %.6f\n", ticks, Now() - start);
-      std::printf("left %d top %d edge %d\n", MainForm1->Left(), MainForm1->Top(), static_cast<int>(MainForm1->ArrivalEdge));
+      std::printf("left %d top %d edge %d\n", MainForm1->Left(), MainForm1->Top(),
+                  static_cast<int>(MainForm1->ArrivalEdge));
     }
     std::fflush(stdout);
   };

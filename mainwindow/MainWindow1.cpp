@@ -147,8 +147,8 @@ void TMainForm1::Timer1Timer(TObject* Sender) {
     Timer1->Tag = 1;
   }
 
-  const orvessa::SlideTick tick = orvessa::SlideStep(ArrivalEdge, ScreenSize(), OuterSize(),
-                                                     {MainForm1->Left(), MainForm1->Top()});
+  const orvessa::SlideTick tick =
+      orvessa::SlideStep(ArrivalEdge, ScreenSize(), OuterSize(), {MainForm1->Left(), MainForm1->Top()});
   if (!tick.arrived) {
     if (tick.position.left != MainForm1->Left()) MainForm1->SetLeft(tick.position.left);
     if (tick.position.top != MainForm1->Top()) MainForm1->SetTop(tick.position.top);

@@ -14,13 +14,13 @@ class TMainForm1 : public TForm {
   std::string_view ClassName() const override { return "TMainForm1"; }
 
   // Elements, bound by name from the window definition.
-  TImage* Image3 = nullptr;  // landscape frame
-  TImage* Image4 = nullptr;  // portrait frame
-  TImage* Image2 = nullptr;  // the photo
-  TPanel* Panel1 = nullptr;  // hidden holder of the capture surface
-  TImage* Image1 = nullptr;  // capture surface, never seen
+  TImage* Image3 = nullptr;    // landscape frame
+  TImage* Image4 = nullptr;    // portrait frame
+  TImage* Image2 = nullptr;    // the photo
+  TPanel* Panel1 = nullptr;    // hidden holder of the capture surface
+  TImage* Image1 = nullptr;    // capture surface, never seen
   TButton* Button1 = nullptr;  // hidden Save command
-  TTimer* Timer1 = nullptr;  // slide-in clock
+  TTimer* Timer1 = nullptr;    // slide-in clock
 
   // Every argument followed by one space.
   std::string SourcePath;

@@ -46,7 +46,7 @@ std::uint32_t U32(const std::uint8_t* p) {
 std::int32_t I32(const std::uint8_t* p) {
   const std::uint32_t u = U32(p);
   return u <= static_cast<std::uint32_t>(INT32_MAX) ? static_cast<std::int32_t>(u)
-                                                     : static_cast<std::int32_t>(u - 0x80000000U) + INT32_MIN;
+                                                    : static_cast<std::int32_t>(u - 0x80000000U) + INT32_MIN;
 }
 
 constexpr std::size_t kFileHeaderSize = 14;
@@ -160,7 +160,10 @@ THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
   std::size_t maskBytesAfterHeader = 0;
   switch (compression) {
     case kRgb:
-      h.coding = bits <= 8 ? TCoding::Indexed : bits == 16 ? TCoding::BitFields : bits == 24 ? TCoding::Bgr24 : TCoding::Bgrx32;
+      h.coding = bits <= 8    ? TCoding::Indexed
+                 : bits == 16 ? TCoding::BitFields
+                 : bits == 24 ? TCoding::Bgr24
+                              : TCoding::Bgrx32;
       h.masks = bits == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
                            : std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
       break;
@@ -243,8 +246,7 @@ THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
 // Converts uncompressed rows to blue-green-red triples.
 class TRowDecoder {
  public:
-  explicit TRowDecoder(const THeader& header)
-      : fHeader(header) {
+  explicit TRowDecoder(const THeader& header) : fHeader(header) {
     if (header.coding == TCoding::BitFields) {
       fRed = TChannel(header.masks[0]);
       fGreen = TChannel(header.masks[1]);
@@ -334,7 +336,8 @@ class TRleReader {
         fRow(static_cast<std::size_t>(header.width) * 3) {
     // The stream climbs from the bottom row; the kept rows, listed once, are
     // then met in order from the end of the list.
-    for (int y = builder.NextWantedRow(0); y < header.height; y = builder.NextWantedRow(y + 1)) fWantedRows.push_back(y);
+    for (int y = builder.NextWantedRow(0); y < header.height; y = builder.NextWantedRow(y + 1))
+      fWantedRows.push_back(y);
     fNextWanted = fWantedRows.size();
   }
 
@@ -422,9 +425,15 @@ class TRleReader {
   bool LiteralRun(unsigned count) {
     std::size_t bytes = 0;
     switch (fHeader.coding) {
-      case TCoding::Rle8: bytes = count; break;
-      case TCoding::Rle4: bytes = (count + 1) / 2; break;
-      default: bytes = std::size_t{count} * 3; break;
+      case TCoding::Rle8:
+        bytes = count;
+        break;
+      case TCoding::Rle4:
+        bytes = (count + 1) / 2;
+        break;
+      default:
+        bytes = std::size_t{count} * 3;
+        break;
     }
     const auto left = static_cast<std::size_t>(fEnd - fIn);
     const bool whole = bytes <= left;
@@ -436,9 +445,15 @@ class TRleReader {
     const std::size_t visible = Visible(have);
     for (std::size_t i = 0; i < visible; ++i) {
       switch (fHeader.coding) {
-        case TCoding::Rle8: Paint(fX + i, Colour(fIn[i])); break;
-        case TCoding::Rle4: Paint(fX + i, Colour(i % 2 == 0 ? fIn[i / 2] >> 4 : fIn[i / 2] & 15)); break;
-        default: Paint(fX + i, fIn + i * 3); break;
+        case TCoding::Rle8:
+          Paint(fX + i, Colour(fIn[i]));
+          break;
+        case TCoding::Rle4:
+          Paint(fX + i, Colour(i % 2 == 0 ? fIn[i / 2] >> 4 : fIn[i / 2] & 15));
+          break;
+        default:
+          Paint(fX + i, fIn + i * 3);
+          break;
       }
     }
     if (!whole) return false;

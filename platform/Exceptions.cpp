@@ -2,8 +2,7 @@
 
 #include <initializer_list>
 
-EJPEG::EJPEG(int errorCode)
-    : Exception("JPEG エラー #" + std::to_string(errorCode)), fErrorCode(errorCode) {}
+EJPEG::EJPEG(int errorCode) : Exception("JPEG エラー #" + std::to_string(errorCode)), fErrorCode(errorCode) {}
 
 std::string FormatText(std::string_view pattern, std::initializer_list<std::string_view> args) {
   std::string result;

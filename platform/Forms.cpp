@@ -397,9 +397,7 @@ void TTimer::SetEnabled(bool enabled) {
   Update();
 }
 
-void TTimer::Update() {
-  fClock->Set(!fLoading && fEnabled && fInterval > 0, fInterval);
-}
+void TTimer::Update() { fClock->Set(!fLoading && fEnabled && fInterval > 0, fInterval); }
 
 void TTimer::Loaded() {
   fLoading = false;
@@ -440,9 +438,7 @@ class TForm::FormCanvas : public TCanvas {
   TForm& fForm;
 };
 
-TForm::TForm(TComponent* owner) : TControl(owner), fWindow(std::make_unique<FormWindow>(*this)) {
-  SetVisible(false);
-}
+TForm::TForm(TComponent* owner) : TControl(owner), fWindow(std::make_unique<FormWindow>(*this)) { SetVisible(false); }
 
 TForm::~TForm() {
   // Elements go while the form is whole, and before the window they are
@@ -510,7 +506,9 @@ void TForm::Close() {
   }
 }
 
-void TForm::UserClosed() { CallHandler([this] { Close(); }); }
+void TForm::UserClosed() {
+  CallHandler([this] { Close(); });
+}
 
 void TForm::ClientChanged() {
   fClientImageValid = false;

@@ -228,7 +228,9 @@ class TForm : public TControl {
   void DoCreate();
 
   // The window behind the form, for the layer's own dialogs.
-  class FormWindow* Window() const { return fWindow.get(); }
+  class FormWindow* Window() const {
+    return fWindow.get();
+  }
 
  protected:
   // Reads the window definition `resourceName` into this form: its own

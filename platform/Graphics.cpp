@@ -46,8 +46,8 @@ std::vector<int> PickedIndices(int sourceLength, const std::vector<int>& lengths
 
 // For each destination index, the stored index that holds the source pixel
 // the stretch picks (the nearest kept one if that source index is not kept).
-std::vector<int> StoredIndexTable(int destLength, int sourceStart, int sourceLength,
-                                  const std::vector<int>& kept, int storedLength) {
+std::vector<int> StoredIndexTable(int destLength, int sourceStart, int sourceLength, const std::vector<int>& kept,
+                                  int storedLength) {
   std::vector<int> table(static_cast<std::size_t>(std::max(destLength, 0)));
   for (int d = 0; d < destLength; ++d) {
     const int source = sourceStart + NearestSourceIndex(d, destLength, sourceLength);
@@ -75,7 +75,8 @@ void CopyPicked(const TBitmap& source, TBitmap& target, const TRect& dest, const
     const std::uint8_t* sourceRow = from.Row(rows[static_cast<std::size_t>(y - dest.Top)]);
     std::uint8_t* out = to.Row(y) + static_cast<std::ptrdiff_t>(x0) * 3;
     for (int x = x0; x < x1; ++x, out += 3) {
-      const std::uint8_t* in = sourceRow + static_cast<std::ptrdiff_t>(columns[static_cast<std::size_t>(x - dest.Left)]) * 3;
+      const std::uint8_t* in =
+          sourceRow + static_cast<std::ptrdiff_t>(columns[static_cast<std::size_t>(x - dest.Left)]) * 3;
       out[0] = in[0];
       out[1] = in[1];
       out[2] = in[2];
@@ -167,8 +168,7 @@ void TBitmap::LoadFromFile(const std::string& fileName, const TDrawSizes& drawSi
   Assign(&loaded);
 }
 
-TBitmapBuilder::TBitmapBuilder(TBitmap& target, int width, int height, const TDrawSizes& drawSizes)
-    : fTarget(target) {
+TBitmapBuilder::TBitmapBuilder(TBitmap& target, int width, int height, const TDrawSizes& drawSizes) : fTarget(target) {
   if (width <= 0 || height <= 0 || width > kMaxSourceSide || height > kMaxSourceSide ||
       static_cast<long long>(width) * height > kMaxSourcePixels) {
     throw EInvalidGraphic(FormatText(kPictureTooLargeText, {std::to_string(width), std::to_string(height)}));
@@ -292,9 +292,7 @@ void TPicture::SetGraphic(std::unique_ptr<TGraphic> graphic) {
   Changed();
 }
 
-void TPicture::Assign(const TGraphic* source) {
-  SetGraphic(source != nullptr ? source->Clone() : nullptr);
-}
+void TPicture::Assign(const TGraphic* source) { SetGraphic(source != nullptr ? source->Clone() : nullptr); }
 
 TBitmap* TPicture::Bitmap() {
   auto* bitmap = dynamic_cast<TBitmap*>(fGraphic.get());
@@ -310,7 +308,8 @@ void TPicture::LoadFromFile(const std::string& fileName) {
   const std::string ext = [&] {
     const std::size_t slash = fileName.rfind('/');
     const std::size_t dot = fileName.rfind('.');
-    std::string e = (dot == std::string::npos || (slash != std::string::npos && slash > dot)) ? "" : fileName.substr(dot);
+    std::string e =
+        (dot == std::string::npos || (slash != std::string::npos && slash > dot)) ? "" : fileName.substr(dot);
     for (char& c : e) c = static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
     return e;
   }();

@@ -227,6 +227,4 @@ std::vector<std::uint8_t> TJPEGImage::Compress() const {
   return {coder.buffer, coder.buffer + coder.size};
 }
 
-void TJPEGImage::SaveToFile(const std::string& fileName) const {
-  SaveFileReplacing(fileName, Compress());
-}
+void TJPEGImage::SaveToFile(const std::string& fileName) const { SaveFileReplacing(fileName, Compress()); }

@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <dirent.h>
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -97,7 +97,11 @@ TRgbImage ReadPng(const std::string& path) {
       const int a = i >= step ? cur[i - step] : 0;
       const int b = previous[i];
       const int c = i >= step ? previous[i - step] : 0;
-      const int predictor = filter == 1 ? a : filter == 2 ? b : filter == 3 ? (a + b) / 2 : filter == 4 ? Paeth(a, b, c) : 0;
+      const int predictor = filter == 1   ? a
+                            : filter == 2 ? b
+                            : filter == 3 ? (a + b) / 2
+                            : filter == 4 ? Paeth(a, b, c)
+                                          : 0;
       cur[i] = static_cast<std::uint8_t>(cur[i] + predictor);
     }
     std::copy(cur, cur + rowBytes, previous.begin());
@@ -146,9 +150,9 @@ TBitmap LoadSuiteFile(const std::string& name, const TDrawSizes& drawSizes = {})
 // How far a full load is from a reference rendering.
 struct TDifference {
   bool sameSize = false;
-  int pixels = 0;        // pixels differing in any channel
-  int largest = 0;       // largest channel difference
-  std::string first;     // where the first difference is
+  int pixels = 0;     // pixels differing in any channel
+  int largest = 0;    // largest channel difference
+  std::string first;  // where the first difference is
 };
 
 TDifference Compare(const TBitmap& bitmap, const TRgbImage& reference) {
@@ -219,32 +223,19 @@ TEST_P(GoodFile, MatchesItsReferencePixelForPixel) {
 }
 
 const TGoodCase kGoodCases[] = {
-    {"g/pal1.bmp", "pal1.png"},
-    {"g/pal1bg.bmp", "pal1bg.png"},
-    {"g/pal1wb.bmp", "pal1.png"},
-    {"g/pal4.bmp", "pal4.png"},
-    {"g/pal4gs.bmp", "pal4gs.png"},
-    {"g/pal4rle.bmp", "pal4.png"},
-    {"g/pal8-0.bmp", "pal8.png"},
-    {"g/pal8.bmp", "pal8.png"},
-    {"g/pal8gs.bmp", "pal8gs.png"},
-    {"g/pal8nonsquare.bmp", "pal8nonsquare-e.png"},
-    {"g/pal8os2.bmp", "pal8.png"},
-    {"g/pal8rle.bmp", "pal8.png"},
-    {"g/pal8topdown.bmp", "pal8.png"},
-    {"g/pal8v4.bmp", "pal8.png"},
-    {"g/pal8v5.bmp", "pal8.png"},
-    {"g/pal8w124.bmp", "pal8w124.png"},
-    {"g/pal8w125.bmp", "pal8w125.png"},
-    {"g/pal8w126.bmp", "pal8w126.png"},
-    {"g/rgb16-565.bmp", "rgb16-565.png"},
-    {"g/rgb16-565pal.bmp", "rgb16-565.png"},
-    {"g/rgb16.bmp", "rgb16.png"},
-    {"g/rgb16bfdef.bmp", "rgb16.png"},
-    {"g/rgb24.bmp", "rgb24.png"},
-    {"g/rgb24pal.bmp", "rgb24.png"},
-    {"g/rgb32.bmp", "rgb24.png"},
-    {"g/rgb32bf.bmp", "rgb24.png"},
+    {"g/pal1.bmp", "pal1.png"},           {"g/pal1bg.bmp", "pal1bg.png"},
+    {"g/pal1wb.bmp", "pal1.png"},         {"g/pal4.bmp", "pal4.png"},
+    {"g/pal4gs.bmp", "pal4gs.png"},       {"g/pal4rle.bmp", "pal4.png"},
+    {"g/pal8-0.bmp", "pal8.png"},         {"g/pal8.bmp", "pal8.png"},
+    {"g/pal8gs.bmp", "pal8gs.png"},       {"g/pal8nonsquare.bmp", "pal8nonsquare-e.png"},
+    {"g/pal8os2.bmp", "pal8.png"},        {"g/pal8rle.bmp", "pal8.png"},
+    {"g/pal8topdown.bmp", "pal8.png"},    {"g/pal8v4.bmp", "pal8.png"},
+    {"g/pal8v5.bmp", "pal8.png"},         {"g/pal8w124.bmp", "pal8w124.png"},
+    {"g/pal8w125.bmp", "pal8w125.png"},   {"g/pal8w126.bmp", "pal8w126.png"},
+    {"g/rgb16-565.bmp", "rgb16-565.png"}, {"g/rgb16-565pal.bmp", "rgb16-565.png"},
+    {"g/rgb16.bmp", "rgb16.png"},         {"g/rgb16bfdef.bmp", "rgb16.png"},
+    {"g/rgb24.bmp", "rgb24.png"},         {"g/rgb24pal.bmp", "rgb24.png"},
+    {"g/rgb32.bmp", "rgb24.png"},         {"g/rgb32bf.bmp", "rgb24.png"},
     {"g/rgb32bfdef.bmp", "rgb24.png"},
 };
 
@@ -316,13 +307,13 @@ const TOddCase kOddCases[] = {
     {"q/rgb16-231.bmp", TOutcome::Matches, "rgb16-231.png"},
     {"q/rgb16-3103.bmp", TOutcome::Matches, "rgb16-3103.png"},
     {"q/rgb16faketrns.bmp", TOutcome::Matches, "rgb16.png"},  // its reference honours the unused bit
-    {"q/rgb24jpeg.bmp", TOutcome::Refused},  // embedded JPEG
+    {"q/rgb24jpeg.bmp", TOutcome::Refused},                   // embedded JPEG
     {"q/rgb24largepal.bmp", TOutcome::Matches, "rgb24.png"},
     {"q/rgb24lprof.bmp", TOutcome::Matches, "rgb24.png"},
     {"q/rgb24png.bmp", TOutcome::Refused},  // embedded PNG
     {"q/rgb24prof.bmp", TOutcome::Matches, "rgb24.png"},
-    {"q/rgb24prof2.bmp", TOutcome::Loads, "rgb24.png"},  // its colour profile is not applied
-    {"q/rgb24rle24.bmp", TOutcome::Matches, "rgb24.png", 64},  // the picture is dithered
+    {"q/rgb24prof2.bmp", TOutcome::Loads, "rgb24.png"},         // its colour profile is not applied
+    {"q/rgb24rle24.bmp", TOutcome::Matches, "rgb24.png", 64},   // the picture is dithered
     {"q/rgb32-111110.bmp", TOutcome::Matches, "rgb24.png", 1},  // 8-bit reference of wider channels
     {"q/rgb32-7187.bmp", TOutcome::Matches, "rgb32-7187.png"},
     {"q/rgb32-xbgr.bmp", TOutcome::Matches, "rgb24.png"},
@@ -359,8 +350,8 @@ const TOddCase kOddCases[] = {
     {"b/reallybig.bmp", TOutcome::Refused},
     {"b/rgb16-880.bmp", TOutcome::Matches, "rgb16-880.png"},
     {"b/rletopdown.bmp", TOutcome::Refused},  // RLE is bottom-up only
-    {"b/shortfile.bmp", TOutcome::Loads},  // see ShortFileKeepsTheRowsItHolds
-    {"x/ba-bm.bmp", TOutcome::Refused},  // an OS/2 bitmap array
+    {"b/shortfile.bmp", TOutcome::Loads},     // see ShortFileKeepsTheRowsItHolds
+    {"x/ba-bm.bmp", TOutcome::Refused},       // an OS/2 bitmap array
 };
 
 INSTANTIATE_TEST_SUITE_P(Suite, OddFile, ::testing::ValuesIn(kOddCases),
@@ -466,8 +457,8 @@ struct TFileLayout {
   std::uint16_t bitCount = 24;
   std::uint32_t compression = 0;
   std::uint32_t colorsUsed = 0;
-  std::vector<std::uint32_t> extra;    // masks after the header, or palette entries 0x00RRGGBB
-  std::vector<std::uint8_t> pixels;    // the pixel data as stored
+  std::vector<std::uint32_t> extra;     // masks after the header, or palette entries 0x00RRGGBB
+  std::vector<std::uint8_t> pixels;     // the pixel data as stored
   std::optional<std::uint32_t> offset;  // default: right after `extra`
 };
 
@@ -547,7 +538,8 @@ const THostileCase kHostileCases[] = {
     {"TwoPlanes", ValidWith([](TFileLayout& s) { s.planes = 2; })},
     {"HeaderSize41", ValidWith([](TFileLayout& s) { s.headerSize = 41; })},
     {"HeaderSize200", ValidWith([](TFileLayout& s) { s.headerSize = 200; })},
-    {"V5HeaderCutShort", [] {
+    {"V5HeaderCutShort",
+     [] {
        TFileLayout layout = Valid();
        layout.headerSize = 124;
        std::vector<std::uint8_t> file = MakeBmp(layout);
@@ -570,14 +562,25 @@ const THostileCase kHostileCases[] = {
        s.compression = 1;
        s.pixels = {0, 1};
      })},
-    {"Rle8WithFourBits", ValidWith([](TFileLayout& s) { s.bitCount = 4; s.compression = 1; })},
-    {"Rle4WithEightBits", ValidWith([](TFileLayout& s) { s.bitCount = 8; s.compression = 2; })},
-    {"RleTopDown", ValidWith([](TFileLayout& s) { s.bitCount = 8; s.compression = 1; s.height = -2; })},
+    {"Rle8WithFourBits", ValidWith([](TFileLayout& s) {
+       s.bitCount = 4;
+       s.compression = 1;
+     })},
+    {"Rle4WithEightBits", ValidWith([](TFileLayout& s) {
+       s.bitCount = 8;
+       s.compression = 2;
+     })},
+    {"RleTopDown", ValidWith([](TFileLayout& s) {
+       s.bitCount = 8;
+       s.compression = 1;
+       s.height = -2;
+     })},
     {"BitFieldsWith24Bits", ValidWith([](TFileLayout& s) {
        s.compression = 3;
        s.extra = {0xFF0000, 0xFF00, 0xFF};
      })},
-    {"MasksCutOff", [] {
+    {"MasksCutOff",
+     [] {
        TFileLayout layout = Valid();
        layout.bitCount = 16;
        layout.compression = 3;
@@ -596,8 +599,14 @@ const THostileCase kHostileCases[] = {
        s.compression = 3;
        s.extra = {0x7C000, 0x03E0, 0x001F};
      })},
-    {"EmbeddedJpeg", ValidWith([](TFileLayout& s) { s.bitCount = 0; s.compression = 4; })},
-    {"EmbeddedPng", ValidWith([](TFileLayout& s) { s.bitCount = 0; s.compression = 5; })},
+    {"EmbeddedJpeg", ValidWith([](TFileLayout& s) {
+       s.bitCount = 0;
+       s.compression = 4;
+     })},
+    {"EmbeddedPng", ValidWith([](TFileLayout& s) {
+       s.bitCount = 0;
+       s.compression = 5;
+     })},
     {"CmykCompression", ValidWith([](TFileLayout& s) { s.compression = 11; })},
     {"Os2BitFields", ValidWith([](TFileLayout& s) {
        s.headerSize = 64;
@@ -642,7 +651,7 @@ const std::vector<std::uint32_t> kFourColours = {0x000010, 0xFF0000, 0x00FF00, 0
 constexpr std::uint32_t R = 0xFF0000, G = 0x00FF00, B = 0x0000FF, W = 0xFFFFFF, K = 0;
 
 TFileLayout Layout(std::int32_t width, std::int32_t height, std::uint16_t bitCount, std::uint32_t compression,
-               std::vector<std::uint32_t> extra, std::vector<std::uint8_t> pixels) {
+                   std::vector<std::uint32_t> extra, std::vector<std::uint8_t> pixels) {
   TFileLayout layout;
   layout.width = width;
   layout.height = height;
@@ -655,37 +664,58 @@ TFileLayout Layout(std::int32_t width, std::int32_t height, std::uint16_t bitCou
 
 const TRecoveredCase kRecoveredCases[] = {
     {"IndexBeyondShortTableIsBlack", MakeBmp(Layout(3, 1, 8, 0, {0xFF0000, 0x00FF00}, {0, 1, 7, 0})), 3, {R, G, K}},
-    {"ColoursUsedCutsTheTable", [] {
+    {"ColoursUsedCutsTheTable",
+     [] {
        TFileLayout layout = Layout(2, 1, 8, 0, {0xFF0000, 0x00FF00}, {0, 1, 0, 0});
        layout.colorsUsed = 1;
        return MakeBmp(layout);
-     }(), 2, {R, K}},
-    {"SixteenBitDefaultWidensToFullRange", MakeBmp(Layout(2, 1, 16, 0, {}, {0xFF, 0x7F, 0x10, 0x42})), 2,
+     }(),
+     2,
+     {R, K}},
+    {"SixteenBitDefaultWidensToFullRange",
+     MakeBmp(Layout(2, 1, 16, 0, {}, {0xFF, 0x7F, 0x10, 0x42})),
+     2,
      {W, 0x848484}},
-    {"SixteenBit565", MakeBmp(Layout(2, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {0xFF, 0xFF, 0x00, 0x04})), 2,
+    {"SixteenBit565",
+     MakeBmp(Layout(2, 1, 16, 3, {0xF800, 0x07E0, 0x001F}, {0xFF, 0xFF, 0x00, 0x04})),
+     2,
      {W, 0x008200}},
-    {"TenBitFields", MakeBmp(Layout(2, 1, 32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF},
-                                  {0x00, 0x00, 0xF8, 0x3F, 0xFF, 0x03, 0x30, 0x00})), 2,
+    {"TenBitFields",
+     MakeBmp(
+         Layout(2, 1, 32, 3, {0x3FF00000, 0x000FFC00, 0x000003FF}, {0x00, 0x00, 0xF8, 0x3F, 0xFF, 0x03, 0x30, 0x00})),
+     2,
      {0xFF8000, 0x0100FF}},
-    {"RowCutShortIsBlackBeyond", MakeBmp(Layout(3, 2, 24, 0, {},
-                                              {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0,  // bottom row
-                                               0x10, 0x20, 0x30, 0x40, 0x50})),
-     3, {0x302010, K, K, 0x030201, 0x060504, 0x090807}},
-    {"TopDownOneBit", MakeBmp(Layout(3, -2, 1, 0, {0x000000, 0xFFFFFF}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0})), 3,
+    {"RowCutShortIsBlackBeyond",
+     MakeBmp(Layout(3, 2, 24, 0, {},
+                    {1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 0,  // bottom row
+                     0x10, 0x20, 0x30, 0x40, 0x50})),
+     3,
+     {0x302010, K, K, 0x030201, 0x060504, 0x090807}},
+    {"TopDownOneBit",
+     MakeBmp(Layout(3, -2, 1, 0, {0x000000, 0xFFFFFF}, {0xA0, 0, 0, 0, 0x40, 0, 0, 0})),
+     3,
      {W, K, W, K, W, K}},
     {"Rle8DeltaAndEndOfLineLeaveBlack",
-     MakeBmp(Layout(4, 3, 8, 1, kFourColours, {2, 1, 0, 2, 1, 1, 1, 2, 0, 0, 0, 3, 3, 3, 3, 0, 0, 1})), 4,
+     MakeBmp(Layout(4, 3, 8, 1, kFourColours, {2, 1, 0, 2, 1, 1, 1, 2, 0, 0, 0, 3, 3, 3, 3, 0, 0, 1})),
+     4,
      {B, B, B, K, K, K, K, G, R, R, K, K}},
-    {"Rle8RunPastRightEdgeIsDropped", MakeBmp(Layout(2, 2, 8, 1, kFourColours, {3, 1, 0, 0, 1, 2, 0, 1})), 2,
+    {"Rle8RunPastRightEdgeIsDropped",
+     MakeBmp(Layout(2, 2, 8, 1, kFourColours, {3, 1, 0, 0, 1, 2, 0, 1})),
+     2,
      {G, K, R, R}},
     {"Rle8StreamCutInsideLiteral", MakeBmp(Layout(4, 1, 8, 1, kFourColours, {0, 4, 1, 2})), 4, {R, G, K, K}},
-    {"Rle8DeltaBeyondTopEndsThePicture", MakeBmp(Layout(2, 2, 8, 1, kFourColours, {1, 3, 0, 2, 0, 5, 1, 1})), 2,
+    {"Rle8DeltaBeyondTopEndsThePicture",
+     MakeBmp(Layout(2, 2, 8, 1, kFourColours, {1, 3, 0, 2, 0, 5, 1, 1})),
+     2,
      {K, K, B, K}},
     {"Rle8WithoutEndMarker", MakeBmp(Layout(2, 2, 8, 1, kFourColours, {2, 3})), 2, {K, K, B, B}},
     {"Rle4OddLiteralIsPadded",
-     MakeBmp(Layout(6, 2, 4, 2, kFourColours, {5, 0x12, 0, 0, 0, 5, 0x12, 0x31, 0x20, 0, 1, 0x30, 0, 1})), 6,
+     MakeBmp(Layout(6, 2, 4, 2, kFourColours, {5, 0x12, 0, 0, 0, 5, 0x12, 0x31, 0x20, 0, 1, 0x30, 0, 1})),
+     6,
      {R, G, B, R, G, B, R, G, R, G, R, K}},
-    {"Rle24", MakeBmp(Layout(5, 1, 24, 4, {}, {2, 0x10, 0x20, 0x30, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1})), 5,
+    {"Rle24",
+     MakeBmp(Layout(5, 1, 24, 4, {}, {2, 0x10, 0x20, 0x30, 0, 3, 1, 2, 3, 4, 5, 6, 7, 8, 9, 0, 0, 1})),
+     5,
      {0x302010, 0x302010, 0x030201, 0x060504, 0x090807}},
 };
 

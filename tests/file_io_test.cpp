@@ -112,17 +112,17 @@ TEST_P(SaveFaultTest, FailsWithTheCreateErrorAndKeepsWhatWasThere) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, SaveFaultTest,
-    ::testing::Values(
-        FaultCase{"MissingFolder", [](const ScratchFolder& f) { return f / "gone/out.jpg"; }, Plain},
-        FaultCase{"FolderStandsAtTheName",
-                  [](const ScratchFolder& f) {
-                    mkdir((f / "out.jpg").c_str(), 0755);
-                    return f / "out.jpg";
-                  },
-                  Plain},
-        FaultCase{"NameTooLong", [](const ScratchFolder& f) { return f / (std::string(300, 'a') + ".jpg"); }, Plain},
-        FaultCase{"DiskFullDuringTheWrite", [](const ScratchFolder& f) { return f / "earlier.jpg"; },
-                  WithFileSizeLimit}),
+    ::testing::Values(FaultCase{"MissingFolder", [](const ScratchFolder& f) { return f / "gone/out.jpg"; }, Plain},
+                      FaultCase{"FolderStandsAtTheName",
+                                [](const ScratchFolder& f) {
+                                  mkdir((f / "out.jpg").c_str(), 0755);
+                                  return f / "out.jpg";
+                                },
+                                Plain},
+                      FaultCase{"NameTooLong",
+                                [](const ScratchFolder& f) { return f / (std::string(300, 'a') + ".jpg"); }, Plain},
+                      FaultCase{"DiskFullDuringTheWrite", [](const ScratchFolder& f) { return f / "earlier.jpg"; },
+                                WithFileSizeLimit}),
     [](const ::testing::TestParamInfo<FaultCase>& parameter) { return parameter.param.name; });
 
 TEST(SaveFileReplacing, FolderNotWritable) {

@@ -79,10 +79,11 @@ TEST_F(MainWindowTest, DefinitionGivesTheWindowAndItsElements) {
   EXPECT_EQ(fForm->ClientHeight(), 600);
   EXPECT_EQ(fForm->Color(), clBlack);
 
-  const std::vector<ElementCase> elements = {
-      {"Image3", "TImage", {0, 0, 600, 600}, false}, {"Image4", "TImage", {0, 0, 600, 600}, false},
-      {"Image2", "TImage", {112, 24, 488, 584}, true}, {"Panel1", "TPanel", {552, 524, 1152, 1124}, false},
-      {"Button1", "TButton", {264, 290, 338, 310}, false}};
+  const std::vector<ElementCase> elements = {{"Image3", "TImage", {0, 0, 600, 600}, false},
+                                             {"Image4", "TImage", {0, 0, 600, 600}, false},
+                                             {"Image2", "TImage", {112, 24, 488, 584}, true},
+                                             {"Panel1", "TPanel", {552, 524, 1152, 1124}, false},
+                                             {"Button1", "TButton", {264, 290, 338, 310}, false}};
   ASSERT_EQ(fForm->Controls().size(), elements.size());
   for (std::size_t i = 0; i < elements.size(); ++i) {
     const TControl* control = fForm->Controls()[i];  // creation order
@@ -202,7 +203,7 @@ TEST_P(NoPhotoTest, SaysWhyAndEndsWithoutSaving) {
   const std::vector<std::uint8_t> none;
   struct stat info {};
   for (const char* name : {"Orvessa ～ notes.jpg", "Orvessa ～ broken.jpg", "Orvessa ～ empty.jpg",
-                                  "Orvessa ～ album.jpg", "Orvessa ～ missing.jpg"}) {
+                           "Orvessa ～ album.jpg", "Orvessa ～ missing.jpg"}) {
     EXPECT_NE(stat((folder / std::string(name)).c_str(), &info), 0) << name;
   }
 }

@@ -156,7 +156,8 @@ TEST_P(SamplingTest, DrawsExactlyAsTheFullDecode) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Codings, SamplingTest, ::testing::Combine(::testing::ValuesIn(kCodings), ::testing::ValuesIn(kSizes)),
+INSTANTIATE_TEST_SUITE_P(Codings, SamplingTest,
+                         ::testing::Combine(::testing::ValuesIn(kCodings), ::testing::ValuesIn(kSizes)),
                          [](const ::testing::TestParamInfo<std::tuple<Coding, TSize>>& parameter) {
                            const TSize size = std::get<1>(parameter.param);
                            return std::get<0>(parameter.param).name + "_" + std::to_string(size.cx) + "x" +

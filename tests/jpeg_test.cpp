@@ -37,11 +37,10 @@ class JpegCodingTest : public ::testing::TestWithParam<std::string> {};
 TEST_P(JpegCodingTest, DecodesAsDjpegWithFloatDct) {
   const std::string path = TestData(GetParam());
   const TBitmap ours = Decode(path);
-  const TBitmap theirs = ReadSimpleBmp(
-      [&] {
-        const std::string out = RunTool("djpeg -dct float -bmp " + ShellQuote(path));
-        return std::vector<std::uint8_t>(out.begin(), out.end());
-      }());
+  const TBitmap theirs = ReadSimpleBmp([&] {
+    const std::string out = RunTool("djpeg -dct float -bmp " + ShellQuote(path));
+    return std::vector<std::uint8_t>(out.begin(), out.end());
+  }());
   ASSERT_EQ(ours.Width(), theirs.Width());
   ASSERT_EQ(ours.Height(), theirs.Height());
   EXPECT_EQ(FirstDifference(ours, theirs), -1);
@@ -140,8 +139,8 @@ INSTANTIATE_TEST_SUITE_P(Files, JpegDamagedTest,
                                            DamagedCase{"jpeg-damaged/skimage_truncated.jpg", false}));
 
 TEST(JpegDecode, EmptyAndNonJpegDataFail) {
-  for (const std::vector<std::uint8_t>& data :
-       {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>{'B', 'M', 0, 0}, std::vector<std::uint8_t>{0xFF, 0xD8}}) {
+  for (const std::vector<std::uint8_t>& data : {std::vector<std::uint8_t>{}, std::vector<std::uint8_t>{'B', 'M', 0, 0},
+                                                std::vector<std::uint8_t>{0xFF, 0xD8}}) {
     TJPEGImage jpeg;
     EXPECT_THROW(jpeg.LoadFromData(data), EJPEG);
   }
@@ -210,14 +209,13 @@ TEST(JpegEncode, WritesBaselineJfifWithStandardTablesForQuality80) {
   EXPECT_EQ((file[16] << 8) | file[17], 1);
 
   // The IJG example tables (zigzag order), scaled by 40% for quality 80.
-  const int luminance[64] = {16, 11, 12, 14, 12, 10, 16, 14, 13, 14, 18, 17, 16, 19, 24, 40,
-                             26, 24, 22, 22, 24, 49, 35, 37, 29, 40, 58, 51, 61, 60, 57, 51,
-                             56, 55, 64, 72, 92, 78, 64, 68, 87, 69, 55, 56, 80, 109, 81, 87,
+  const int luminance[64] = {16, 11, 12,  14,  12,  10, 16, 14,  13,  14,  18,  17,  16, 19,  24,  40,
+                             26, 24, 22,  22,  24,  49, 35, 37,  29,  40,  58,  51,  61, 60,  57,  51,
+                             56, 55, 64,  72,  92,  78, 64, 68,  87,  69,  55,  56,  80, 109, 81,  87,
                              95, 98, 103, 104, 103, 62, 77, 113, 121, 112, 100, 120, 92, 101, 103, 99};
-  const int chrominance[64] = {17, 18, 18, 24, 21, 24, 47, 26, 26, 47, 99, 66, 56, 66, 99, 99,
-                               99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-                               99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
-                               99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+  const int chrominance[64] = {17, 18, 18, 24, 21, 24, 47, 26, 26, 47, 99, 66, 56, 66, 99, 99, 99, 99, 99, 99, 99, 99,
+                               99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+                               99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
   const auto scaled = [](const int* basic) {
     std::vector<int> table;
     for (int i = 0; i < 64; ++i) table.push_back(std::clamp((basic[i] * 40 + 50) / 100, 1, 255));

@@ -41,8 +41,13 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, SourceIntakeTest,
     ::testing::Values(
         // A path split at its blank by the desktop is joined back.
-        IntakeCase{{"C:\\My", "Photos\\cat.JPG"}, kWindowsDelimiters, "C:\\My Photos\\cat.JPG ", ".JPG ", SourceKind::Jpeg},
-        IntakeCase{{"/home/u/My", "Photos/cat.JPG"}, kLinuxDelimiters, "/home/u/My Photos/cat.JPG ", ".JPG ", SourceKind::Jpeg},
+        IntakeCase{
+            {"C:\\My", "Photos\\cat.JPG"}, kWindowsDelimiters, "C:\\My Photos\\cat.JPG ", ".JPG ", SourceKind::Jpeg},
+        IntakeCase{{"/home/u/My", "Photos/cat.JPG"},
+                   kLinuxDelimiters,
+                   "/home/u/My Photos/cat.JPG ",
+                   ".JPG ",
+                   SourceKind::Jpeg},
         IntakeCase{{"/p/a.Jpeg"}, kLinuxDelimiters, "/p/a.Jpeg ", ".Jpeg ", SourceKind::Jpeg},
         IntakeCase{{"/p/a.jpeg"}, kLinuxDelimiters, "/p/a.jpeg ", ".jpeg ", SourceKind::Jpeg},
         IntakeCase{{"/p/scan.BMP"}, kLinuxDelimiters, "/p/scan.BMP ", ".BMP ", SourceKind::Bitmap},
@@ -86,23 +91,22 @@ TEST_P(OutputPathTest, PrefixesAndReplacesTheLastExtension) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, OutputPathTest,
-    ::testing::Values(
-        OutputCase{"C:\\pics\\cat.jpeg ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ cat.jpg"},
-        OutputCase{"C:\\pics\\scan.BMP ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ scan.jpg"},
-        OutputCase{"C:\\pics\\noext ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ noext .jpg"},
-        OutputCase{"C:\\pics\\a.b.c.png ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ a.b.c.jpg"},
-        OutputCase{"/home/u/pics/cat.jpeg ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ cat.jpg"},
-        OutputCase{"/home/u/pics/scan.BMP ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ scan.jpg"},
-        OutputCase{"/home/u/pics/noext ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ noext .jpg"},
-        OutputCase{"/home/u/pics/a.b.c.png ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ a.b.c.jpg"},
-        // A name that is only an extension keeps nothing of it.
-        OutputCase{"/pics/.jpg ", kLinuxDelimiters, "/pics/Orvessa ～ .jpg"},
-        // A "." in a folder does not start an extension.
-        OutputCase{"/my.pics/noext ", kLinuxDelimiters, "/my.pics/Orvessa ～ noext .jpg"},
-        // No folder at all: the output goes where the source is, the
-        // working folder.
-        OutputCase{"cat.jpg ", kLinuxDelimiters, "Orvessa ～ cat.jpg"},
-        OutputCase{"/写真/表示.jpg ", kLinuxDelimiters, "/写真/Orvessa ～ 表示.jpg"}));
+    ::testing::Values(OutputCase{"C:\\pics\\cat.jpeg ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ cat.jpg"},
+                      OutputCase{"C:\\pics\\scan.BMP ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ scan.jpg"},
+                      OutputCase{"C:\\pics\\noext ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ noext .jpg"},
+                      OutputCase{"C:\\pics\\a.b.c.png ", kWindowsDelimiters, "C:\\pics\\Orvessa ～ a.b.c.jpg"},
+                      OutputCase{"/home/u/pics/cat.jpeg ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ cat.jpg"},
+                      OutputCase{"/home/u/pics/scan.BMP ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ scan.jpg"},
+                      OutputCase{"/home/u/pics/noext ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ noext .jpg"},
+                      OutputCase{"/home/u/pics/a.b.c.png ", kLinuxDelimiters, "/home/u/pics/Orvessa ～ a.b.c.jpg"},
+                      // A name that is only an extension keeps nothing of it.
+                      OutputCase{"/pics/.jpg ", kLinuxDelimiters, "/pics/Orvessa ～ .jpg"},
+                      // A "." in a folder does not start an extension.
+                      OutputCase{"/my.pics/noext ", kLinuxDelimiters, "/my.pics/Orvessa ～ noext .jpg"},
+                      // No folder at all: the output goes where the source is, the
+                      // working folder.
+                      OutputCase{"cat.jpg ", kLinuxDelimiters, "Orvessa ～ cat.jpg"},
+                      OutputCase{"/写真/表示.jpg ", kLinuxDelimiters, "/写真/Orvessa ～ 表示.jpg"}));
 
 TEST(OutputPath, PrefixIsFullwidthTildeBetweenSpaces) {
   EXPECT_EQ(kOutputPrefix, "Orvessa \xEF\xBD\x9E ");
@@ -159,8 +163,8 @@ TEST(Monochrome, LeavesRowPaddingAlone) {
 
 TEST(ArrivalEdge, BandsFollowTheMinuteHand) {
   const std::vector<std::pair<int, ArrivalEdge>> cases = {
-      {0, FromTop},     {7, FromTop},    {8, FromRight}, {22, FromRight}, {23, FromBottom},
-      {37, FromBottom}, {38, FromLeft},  {52, FromLeft}, {53, FromTop},   {59, FromTop}};
+      {0, FromTop},     {7, FromTop},   {8, FromRight}, {22, FromRight}, {23, FromBottom},
+      {37, FromBottom}, {38, FromLeft}, {52, FromLeft}, {53, FromTop},   {59, FromTop}};
   for (const auto& [minute, edge] : cases) EXPECT_EQ(ChooseArrivalEdge(minute), edge) << "minute " << minute;
 }
 

@@ -121,7 +121,8 @@ TEST(FormDefinition, UnknownNamesFailLoudly) {
       // A field of another kind does not bind either.
       {"object F: TTestForm\n object Timer1: TImage\n end\nend", "フィールド Timer1 が見つかりません"},
       {"object F: TTestForm\n Colour = clBlack\nend", "プロパティ F.Colour は存在しません"},
-      {"object F: TTestForm\n object Image1: TImage\n  Stretch = 3\n end\nend", "プロパティ Image1.Stretch の値が不正です"},
+      {"object F: TTestForm\n object Image1: TImage\n  Stretch = 3\n end\nend",
+       "プロパティ Image1.Stretch の値が不正です"},
       {"object F: TTestForm\n OnCreate = Missing\nend", "メソッド Missing が見つかりません"},
       {"object F: TTestForm\n object Image1: TImage\n  Picture.Resource = 'none.bmp'\n end\nend",
        "リソース none.bmp が見つかりません"},

@@ -15,7 +15,6 @@ inline constexpr std::string_view kOutputPrefix = "Orvessa \xEF\xBD\x9E ";
 // extension (and with it the trailing space) replaced by ".jpg". A name
 // without "." keeps its trailing space before ".jpg". The prefix also keeps
 // the output from ever naming the source itself.
-std::string OutputPathFor(std::string_view sourcePath,
-                          std::string_view delimiters = kLinuxDelimiters);
+std::string OutputPathFor(std::string_view sourcePath, std::string_view delimiters = kLinuxDelimiters);
 
 }  // namespace orvessa

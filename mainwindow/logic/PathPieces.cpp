@@ -15,9 +15,7 @@ std::size_t ExtensionStart(std::string_view path, std::string_view delimiters) {
 
 }  // namespace
 
-std::size_t LastDelimiter(std::string_view path, std::string_view delimiters) {
-  return path.find_last_of(delimiters);
-}
+std::size_t LastDelimiter(std::string_view path, std::string_view delimiters) { return path.find_last_of(delimiters); }
 
 std::string ExtractFileExt(std::string_view path, std::string_view delimiters) {
   const std::size_t dot = ExtensionStart(path, delimiters);
@@ -26,8 +24,7 @@ std::string ExtractFileExt(std::string_view path, std::string_view delimiters) {
 
 std::string ExtractFilePath(std::string_view path, std::string_view delimiters) {
   const std::size_t delimiter = LastDelimiter(path, delimiters);
-  return delimiter == std::string_view::npos ? std::string()
-                                             : std::string(path.substr(0, delimiter + 1));
+  return delimiter == std::string_view::npos ? std::string() : std::string(path.substr(0, delimiter + 1));
 }
 
 std::string ExtractFileName(std::string_view path, std::string_view delimiters) {
@@ -35,8 +32,7 @@ std::string ExtractFileName(std::string_view path, std::string_view delimiters) 
   return std::string(delimiter == std::string_view::npos ? path : path.substr(delimiter + 1));
 }
 
-std::string ChangeFileExt(std::string_view path, std::string_view ext,
-                          std::string_view delimiters) {
+std::string ChangeFileExt(std::string_view path, std::string_view ext, std::string_view delimiters) {
   const std::size_t dot = ExtensionStart(path, delimiters);
   std::string result(dot == std::string_view::npos ? path : path.substr(0, dot));
   result += ext;

@@ -29,7 +29,6 @@ std::string ExtractFilePath(std::string_view path, std::string_view delimiters =
 std::string ExtractFileName(std::string_view path, std::string_view delimiters = kLinuxDelimiters);
 
 // `path` cut at its extension (if any) with `ext` appended.
-std::string ChangeFileExt(std::string_view path, std::string_view ext,
-                          std::string_view delimiters = kLinuxDelimiters);
+std::string ChangeFileExt(std::string_view path, std::string_view ext, std::string_view delimiters = kLinuxDelimiters);
 
 }  // namespace orvessa

@@ -16,8 +16,8 @@ struct ProbeRun {
 };
 
 ProbeRun RunProbe(const std::string& mode) {
-  const std::string command = std::string("QT_QPA_PLATFORM=offscreen timeout 20 ") + ORVESSA_SHELL_PROBE + " " + mode +
-                              " 2>/dev/null";
+  const std::string command =
+      std::string("QT_QPA_PLATFORM=offscreen timeout 20 ") + ORVESSA_SHELL_PROBE + " " + mode + " 2>/dev/null";
   ProbeRun run;
   FILE* pipe = popen(command.c_str(), "r");
   std::array<char, 4096> buffer{};
@@ -41,23 +41,21 @@ TEST_P(ShellTest, EndsWithZero) {
   EXPECT_EQ(run.output, GetParam().output);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ShellTest,
-    ::testing::Values(
-        // Not an Exception: shown with an empty text.
-        ShellCase{"throw-int", "box|Orvessa|1|\n"},
-        ShellCase{"throw-exception", "box|Orvessa|1|broken.\n"},
-        // The user's close box ends the loop and the program.
-        ShellCase{"user-closes", ""},
-        // A failure inside a handler stops at the handler; the program goes on.
-        ShellCase{"handler-throws", "box|Orvessa|1|\n"},
-        ShellCase{"terminate-in-create", ""},
-        // Shown by the loop, then ended by its first tick.
-        ShellCase{"close-while-created", "tick visible=1\n"}),
-    [](const ::testing::TestParamInfo<ShellCase>& parameter) {
-      std::string name = parameter.param.mode;
-      for (char& c : name) c = c == '-' ? '_' : c;
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Cases, ShellTest,
+                         ::testing::Values(
+                             // Not an Exception: shown with an empty text.
+                             ShellCase{"throw-int", "box|Orvessa|1|\n"},
+                             ShellCase{"throw-exception", "box|Orvessa|1|broken.\n"},
+                             // The user's close box ends the loop and the program.
+                             ShellCase{"user-closes", ""},
+                             // A failure inside a handler stops at the handler; the program goes on.
+                             ShellCase{"handler-throws", "box|Orvessa|1|\n"}, ShellCase{"terminate-in-create", ""},
+                             // Shown by the loop, then ended by its first tick.
+                             ShellCase{"close-while-created", "tick visible=1\n"}),
+                         [](const ::testing::TestParamInfo<ShellCase>& parameter) {
+                           std::string name = parameter.param.mode;
+                           for (char& c : name) c = c == '-' ? '_' : c;
+                           return name;
+                         });
 
 }  // namespace
