@@ -114,7 +114,7 @@ void TApplication::ShowException(const Exception& exception) {
   ShowBox(Title, text, BoxIcon::Error, {{"OK", 1}}, 0, 1);
 }
 
-void TApplication::HandleException(std::exception_ptr failure) {
+void TApplication::HandleException(const std::exception_ptr& failure) {
   try {
     try {
       std::rethrow_exception(failure);

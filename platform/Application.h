@@ -60,7 +60,7 @@ class TApplication : public TObject {
   void ShowException(const Exception& exception);
   // For a failure caught where an event handler returns: shows it in the
   // exception box, whatever was thrown.
-  void HandleException(std::exception_ptr failure);
+  void HandleException(const std::exception_ptr& failure);
 
   // Tears down every form and the display connection.
   void Finalize();

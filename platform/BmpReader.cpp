@@ -103,7 +103,7 @@ struct THeader {
   bool topDown = false;
   int bitCount = 0;
   TCoding coding = TCoding::Indexed;
-  std::array<std::uint8_t, 256 * 3> palette{};  // blue, green, red; unset entries black
+  std::array<std::uint8_t, std::size_t{256} * 3> palette{};  // blue, green, red; unset entries black
   std::array<std::uint32_t, 3> masks{};         // red, green, blue
   std::size_t pixelOffset = 0;
 };
@@ -277,7 +277,7 @@ class TRowDecoder {
         for (std::size_t x = 0; x < count; ++x, out += 3) {
           const std::size_t bit = x * bits;
           const unsigned index = (source[bit / 8] >> (8 - bits - bit % 8)) & mask;
-          std::memcpy(out, &fHeader.palette[index * 3], 3);
+          std::memcpy(out, &fHeader.palette[std::size_t{index} * 3], 3);
         }
         break;
       }
@@ -355,8 +355,6 @@ class TRleReader {
         RepeatRun(count, value);
       } else if (value == 0) {
         StartRow(fFileRow + 1);
-      } else if (value == 1) {
-        break;
       } else if (value == 2) {
         if (fEnd - fIn < 2) break;
         const unsigned dx = fIn[0];
@@ -365,7 +363,8 @@ class TRleReader {
         const std::size_t x = fX + dx;
         if (dy > 0) StartRow(fFileRow + static_cast<int>(dy));
         fX = x;
-      } else if (!LiteralRun(value)) {
+      } else if (value == 1 || !LiteralRun(value)) {
+        // The end of the picture, or a literal run cut short by the file.
         break;
       }
     }
@@ -400,7 +399,7 @@ class TRleReader {
     fDirty = true;
   }
 
-  const std::uint8_t* Colour(unsigned index) const { return &fHeader.palette[index * 3]; }
+  const std::uint8_t* Colour(unsigned index) const { return &fHeader.palette[std::size_t{index} * 3]; }
 
   void RepeatRun(unsigned count, unsigned value) {
     const std::size_t visible = Visible(count);

@@ -72,6 +72,7 @@ int ShowBox(const std::string& caption, const std::string& text, BoxIcon icon, c
   box.setTextFormat(Qt::PlainText);
   box.setIcon(QtIcon(icon));
   std::vector<QPushButton*> pushButtons;
+  pushButtons.reserve(buttons.size());
   for (const BoxButton& button : buttons) {
     pushButtons.push_back(box.addButton(QString::fromStdString(button.caption), QMessageBox::AcceptRole));
   }

@@ -533,7 +533,7 @@ TCanvas* TForm::Canvas() {
   return fCanvas.get();
 }
 
-HWND TForm::Handle() const { return reinterpret_cast<HWND>(fWindow->winId()); }
+HWND TForm::Handle() const { return static_cast<HWND>(fWindow->winId()); }
 
 bool TForm::SetProperty(const std::string& name, const TPropertyValue& value) {
   if (name == "Caption") {

@@ -186,7 +186,7 @@ class TTimer : public TComponent {
 };
 
 // Opaque window handle, for services that want an owner window.
-using HWND = void*;
+using HWND = std::uintptr_t;
 
 class TForm : public TControl {
  public:
