@@ -16,11 +16,12 @@ if [[ -n "${DISPLAY:-}" ]]; then
   "$top/build/app/orvessa" "$work/rocket.jpg"
 else
   echo "No display: running on a virtual one and answering the boxes."
-  Xvfb :77 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display and writes its number to the pipe.
+  exec 3< <(Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp 2>/dev/null)
   xvfb=$!
   trap 'kill $xvfb 2>/dev/null || true' EXIT
-  export DISPLAY=:77
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  read -r -t 20 number <&3
+  export DISPLAY=":$number"
   "$top/build/app/orvessa" "$work/rocket.jpg" &
   program=$!
   # The report of the save appears once the window has arrived.
