@@ -9,6 +9,8 @@ packages=(
   qt6-base-dev qt6-qpa-plugins libjpeg62-turbo-dev
   # run: Japanese glyphs for the boxes, the browser hand-off
   fonts-ipafont-gothic xdg-utils
+  # tests and benchmarks (small helper scripts)
+  python3
   # tests
   googletest libgtest-dev libjpeg-turbo-progs zlib1g-dev
   xvfb xauth xdotool x11-utils faketime libfaketime
