@@ -108,7 +108,14 @@ std::string ExceptionBoxText(const std::string& message) {
 void TApplication::ShowException(const Exception& exception) {
   const std::string text = ExceptionBoxText(exception.Message());
   if (!Initialized()) {
-    std::fprintf(stderr, "%s: %s\n", Title.c_str(), text.c_str());
+    // No display to show a box on: say it where a terminal sees it, named
+    // as command-line tools name themselves.
+    std::string name = Title;
+    if (name.empty()) {
+      const std::string path = ParamStr(0);
+      name = path.substr(path.rfind('/') + 1);
+    }
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), text.c_str());
     return;
   }
   ShowBox(Title, text, BoxIcon::Error, {{"OK", 1}}, 0, 1);

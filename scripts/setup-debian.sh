@@ -14,7 +14,7 @@ packages=(
   # tests
   googletest libgtest-dev libjpeg-turbo-progs zlib1g-dev
   xvfb xauth xdotool x11-utils faketime libfaketime
-  desktop-file-utils
+  desktop-file-utils dpkg-dev man-db groff-base libglib2.0-bin
   # the sanitizer build and the fuzzers
   clang libclang-rt-14-dev
 )
