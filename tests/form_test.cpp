@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -326,21 +327,49 @@ TEST_F(MainWindowTest, TheScreenSizeIsTheOffscreenOne) {
   EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), 768);
 }
 
-TEST_F(MainWindowTest, AFailedSaveLeavesTheWindowInTheMiddleAndTheOldFileIntact) {
-  ScratchFolder folder;
-  const std::string source = folder / "branches.jpg";
+struct SaveFaultCase {
+  std::string name;
+  // Done after the photo was read and before the window arrives.
+  std::function<void(const std::string& folder)> spoil;
+};
+
+class FailedSaveTest : public MainWindowTest, public ::testing::WithParamInterface<SaveFaultCase> {};
+
+TEST_P(FailedSaveTest, SaysSoAndLeavesTheWindowInTheMiddle) {
+  ScratchFolder scratch;
+  const std::string folder = scratch / "photos";
+  mkdir(folder.c_str(), 0755);
+  const std::string source = folder + "/branches.jpg";
+  const std::string output = folder + "/Orvessa ～ branches.jpg";
   WriteFile(source, ReadFile(TestData("photos/imaging_branches.jpg")));
-  // A folder stands where the output would go.
-  mkdir((folder / "Orvessa ～ branches.jpg").c_str(), 0755);
   Create({source});
+  GetParam().spoil(folder);
   TickUntilArrival();
   const std::vector<TShownBox> boxes = TakeShownBoxes();
   ASSERT_EQ(boxes.size(), 1U);
   EXPECT_EQ(boxes[0].icon, BoxIcon::Error);
-  EXPECT_EQ(boxes[0].text, "ファイル " + (folder / "Orvessa ～ branches.jpg") + " を作成できません.");
+  EXPECT_EQ(boxes[0].text, "ファイル " + output + " を作成できません.");
   // Timer off, not closed: the window stays until the user closes it.
   EXPECT_FALSE(fForm->Timer1->Enabled());
   EXPECT_EQ(fForm->Timer1->Tag, 1);
+  EXPECT_TRUE(fForm->Visible());
+  // Nothing was left behind.
+  struct stat info {};
+  if (stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+    EXPECT_EQ(std::system(("test $(ls -A " + ShellQuote(folder) + " | grep -c orvessa-save) = 0").c_str()), 0);
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, FailedSaveTest,
+    ::testing::Values(SaveFaultCase{"FolderAtTheOutputName",
+                                    [](const std::string& folder) {
+                                      mkdir((folder + "/Orvessa ～ branches.jpg").c_str(), 0755);
+                                    }},
+                      SaveFaultCase{"PhotoFolderRemoved",
+                                    [](const std::string& folder) {
+                                      ASSERT_EQ(std::system(("rm -rf " + ShellQuote(folder)).c_str()), 0);
+                                    }}),
+    [](const ::testing::TestParamInfo<SaveFaultCase>& parameter) { return parameter.param.name; });
 
 }  // namespace
