@@ -123,6 +123,8 @@ void TComponent::DestroyComponents() {
   }
 }
 
+TNotifyEvent* TComponent::EventProperty(const std::string& /*name*/) { return nullptr; }
+
 bool TComponent::SetProperty(const std::string& name, const TPropertyValue& value) {
   if (name == "Tag") {
     Tag = IntegerValue(*this, name, value);
@@ -343,6 +345,8 @@ void TPanel::PaintTo(TBitmap& target, int originX, int originY, const TRect& cli
 
 TButton::TButton(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 75, 25); }
 
+TNotifyEvent* TButton::EventProperty(const std::string& name) { return name == "OnClick" ? &OnClick : nullptr; }
+
 void TButton::Click() {
   if (OnClick) CallHandler([this] { OnClick(this); });
 }
@@ -416,6 +420,8 @@ bool TTimer::SetProperty(const std::string& name, const TPropertyValue& value) {
   }
   return true;
 }
+
+TNotifyEvent* TTimer::EventProperty(const std::string& name) { return name == "OnTimer" ? &OnTimer : nullptr; }
 
 void TTimer::Tick() {
   if (fInHandler || !fEnabled || !OnTimer) return;
@@ -571,6 +577,8 @@ bool TForm::SetProperty(const std::string& name, const TPropertyValue& value) {
   return true;
 }
 
+TNotifyEvent* TForm::EventProperty(const std::string& name) { return name == "OnCreate" ? &OnCreate : nullptr; }
+
 void TForm::DoCreate() {
   if (OnCreate) CallHandler([this] { OnCreate(this); });
 }
@@ -587,28 +595,23 @@ void TForm::ReadDefinition(std::string_view resourceName) {
   Loaded();
 }
 
-void TForm::ApplyDefinition(TControl& control, const TObjectDefinition& definition, Published& published) {
+void TForm::ApplyProperties(TComponent& component, const TObjectDefinition& definition, Published& published) {
   for (const auto& [name, value] : definition.properties) {
-    if (name.size() > 2 && name.compare(0, 2, "On") == 0) {
-      if (value.kind != TPropertyValue::Identifier) WrongValue(control, name);
+    if (TNotifyEvent* event = component.EventProperty(name)) {
       const auto handler = std::find_if(published.fHandlers.begin(), published.fHandlers.end(),
                                         [&](const auto& entry) { return entry.name == value.text; });
-      if (handler == published.fHandlers.end()) {
+      if (value.kind != TPropertyValue::Identifier || handler == published.fHandlers.end()) {
         throw Exception(FormatText("メソッド %s が見つかりません", {value.text}));
       }
-      bool bound = true;
-      if (auto* form = dynamic_cast<TForm*>(&control); form != nullptr && name == "OnCreate") {
-        form->OnCreate = handler->handler;
-      } else if (auto* button = dynamic_cast<TButton*>(&control); button != nullptr && name == "OnClick") {
-        button->OnClick = handler->handler;
-      } else {
-        bound = false;
-      }
-      if (!bound) UnknownProperty(control, name);
-    } else if (!control.SetProperty(name, value)) {
-      UnknownProperty(control, name);
+      *event = handler->handler;
+    } else if (!component.SetProperty(name, value)) {
+      UnknownProperty(component, name);
     }
   }
+}
+
+void TForm::ApplyDefinition(TControl& control, const TObjectDefinition& definition, Published& published) {
+  ApplyProperties(control, definition, published);
   for (const TObjectDefinition& child : definition.children) {
     std::unique_ptr<TComponent> created;
     if (child.className == "TImage") {
@@ -633,20 +636,8 @@ void TForm::ApplyDefinition(TControl& control, const TObjectDefinition& definiti
       element->SetParent(&control);
       ApplyDefinition(*element, child, published);
     } else {
-      // Timers: properties and handlers only.
-      for (const auto& [name, value] : child.properties) {
-        if (name == "OnTimer") {
-          const auto handler = std::find_if(published.fHandlers.begin(), published.fHandlers.end(),
-                                            [&](const auto& entry) { return entry.name == value.text; });
-          if (value.kind != TPropertyValue::Identifier || handler == published.fHandlers.end()) {
-            throw Exception(FormatText("メソッド %s が見つかりません", {value.text}));
-          }
-          dynamic_cast<TTimer&>(*component).OnTimer = handler->handler;
-        } else if (!component->SetProperty(name, value)) {
-          UnknownProperty(*component, name);
-        }
-      }
       if (!child.children.empty()) throw Exception(FormatText("%s は他の要素を持てません", {child.name}));
+      ApplyProperties(*component, child, published);
     }
     component->Loaded();
   }

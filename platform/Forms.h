@@ -43,6 +43,8 @@ class TComponent : public TObject {
   // Sets one property from a window definition; false when there is no such
   // property. Event properties are bound by the form.
   virtual bool SetProperty(const std::string& name, const TPropertyValue& value);
+  // The event a definition may bind under `name` (OnClick, ...), or null.
+  virtual TNotifyEvent* EventProperty(const std::string& name);
   // After every property of the definition has been set.
   virtual void Loaded() {}
 
@@ -153,6 +155,7 @@ class TButton : public TControl {
   // Runs OnClick as a click would, failures shown by the application.
   void Click();
   bool SetProperty(const std::string& name, const TPropertyValue& value) override;
+  TNotifyEvent* EventProperty(const std::string& name) override;
   void PaintTo(TBitmap& target, int originX, int originY, const TRect& clip) const override;
 };
 
@@ -171,6 +174,7 @@ class TTimer : public TComponent {
   TNotifyEvent OnTimer;
 
   bool SetProperty(const std::string& name, const TPropertyValue& value) override;
+  TNotifyEvent* EventProperty(const std::string& name) override;
   void Loaded() override;
   // One tick, as the clock would deliver it.
   void Tick();
@@ -223,6 +227,7 @@ class TForm : public TControl {
   HWND Handle() const;
 
   bool SetProperty(const std::string& name, const TPropertyValue& value) override;
+  TNotifyEvent* EventProperty(const std::string& name) override;
 
   // Runs OnCreate, failures shown by the application.
   void DoCreate();
@@ -273,6 +278,7 @@ class TForm : public TControl {
   friend class FormWindow;
   class FormCanvas;
   void ApplyDefinition(TControl& control, const TObjectDefinition& definition, Published& published);
+  void ApplyProperties(TComponent& component, const TObjectDefinition& definition, Published& published);
   void ClientChanged();
   void ClientResized();
   void UserClosed();
