@@ -8,12 +8,15 @@
 # The working corpus lives outside the repository and grows from run to run;
 # the seed pictures are read in place. Inputs that crash, leak, run out of
 # memory or time out are written to the artifacts folder printed at the end;
-# a crash ends that target's run and the script goes on with the next one.
+# a crash ends that target's run and the script goes on with the next one,
+# unless FUZZ_KEEP_GOING=1: then libFuzzer runs its fuzzing in one child
+# process at a time, keeping every failing input and carrying on.
 #
 # Environment:
 #   ORVESSA_FUZZ_BUILD     build folder (default <repo>/build-fuzz)
 #   ORVESSA_FUZZ_SCRATCH   corpora, artifacts and logs (default /tmp)
 #   ORVESSA_TESTDATA_DIR   seed pictures (default <repo>/../shared/testdata)
+#   FUZZ_KEEP_GOING        1: carry on past crashes, timeouts and running out of memory
 #   FUZZ_ARGS              further libFuzzer flags, e.g. "-use_value_profile=1"
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,6 +42,8 @@ cmake --build "$build" --target "${targets[@]}" -j1
 # libjpeg may take up to 2 GiB for one picture; past these limits, or slower
 # than the timeout, an input is a finding.
 limits=(-rss_limit_mb=2560 -malloc_limit_mb=2200 -timeout=10 -report_slow_units=3)
+keep_going=()
+[[ ${FUZZ_KEEP_GOING:-} == 1 ]] && keep_going=(-fork=1 -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
 
 summary=()
 for target in "${targets[@]}"; do
@@ -57,28 +62,40 @@ for target in "${targets[@]}"; do
       exit 2
       ;;
   esac
-  regressions=$top/fuzz/regressions/$target
-  [[ -d $regressions ]] && seeds+=("$regressions")
   mkdir -p "$corpora/$target" "$artifacts/$target" "$logs"
   log=$logs/$target.log
+  # Inputs that once failed make good seeds, but one that still fails would
+  # end the run before it starts: they join only when they all pass.
+  regressions=$top/fuzz/regressions/$target
+  if [[ -d $regressions ]]; then
+    if "$build/fuzz/$target" -runs=0 "${limits[@]}" "$regressions" >"$logs/$target.regressions.log" 2>&1; then
+      seeds+=("$regressions")
+    else
+      echo "note: an input in $regressions still fails (see $logs/$target.regressions.log); fuzzing without them"
+    fi
+  fi
   echo "== $target for ${seconds}s (log: $log)"
   started=$SECONDS
+  kept_before=$(find "$artifacts/$target" -type f | wc -l)
   set +e
   # The working corpus comes first: libFuzzer adds what it finds to the first
   # folder only, so the seeds are never written to.
   # shellcheck disable=SC2086 # FUZZ_ARGS is a list of flags
   "$build/fuzz/$target" "$corpora/$target" "${seeds[@]}" "${extra[@]}" "${limits[@]}" \
     -max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$artifacts/$target/" \
-    ${FUZZ_ARGS:-} >"$log" 2>&1
+    "${keep_going[@]}" ${FUZZ_ARGS:-} >"$log" 2>&1
   status=$?
   set -e
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   elapsed=$((SECONDS - started))
+  # A single process ends with its stats; the forking one only has its
+  # progress lines ("#<runs>: cov: ...").
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
+  [[ -n $execs ]] || execs=$(grep -oE '^#[0-9]+' "$log" | tail -1 | tr -d '#')
   last=$(grep -E '^#[0-9]+' "$log" | tail -1 | grep -oE 'cov: [0-9]+ ft: [0-9]+ corp: [^ ]+' || true)
+  found=$(($(find "$artifacts/$target" -type f | wc -l) - kept_before))
   result="ok"
-  if [[ $status -ne 0 ]]; then
-    found=$(sed -n "s/.*Test unit written to \(.*\)/\1/p" "$log" | tail -1)
-    result="FAILED (exit $status): ${found:-see the log}"
+  if [[ $status -ne 0 || $found -gt 0 ]]; then
+    result="FAILED (exit $status, $found failing inputs kept): see $log"
   fi
   summary+=("$target: ${execs:-?} runs in ${elapsed:-?}s, ${last:-no stats}; $result")
 done
