@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include <jpeglib.h>
@@ -83,7 +84,20 @@ void CheckedCall(ErrorManager& errors, Call&& call) {
   if (!Guarded(errors, std::forward<Call>(call))) throw EJPEG(errors.pub.msg_code);
 }
 
-void StartReading(Decompressor& coder, const std::vector<std::uint8_t>& data) {
+// An open file, closed when it goes.
+struct FileHandle {
+  std::FILE* file;
+  explicit FileHandle(const std::string& name) : file(std::fopen(name.c_str(), "rb")) {
+    if (file == nullptr) throw EFOpenError(FormatText(kCannotOpenFileText, {name}));
+  }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() { std::fclose(file); }
+};
+
+// Reads from `file` when it is given (streamed: the file is never held in
+// memory whole, whatever its size), from `data` otherwise.
+void StartReading(Decompressor& coder, const std::vector<std::uint8_t>& data, std::FILE* file) {
   // An empty file still needs a valid pointer; libjpeg then reports the
   // empty input as it should.
   static const unsigned char kNothing = 0;
@@ -92,7 +106,11 @@ void StartReading(Decompressor& coder, const std::vector<std::uint8_t>& data) {
   CheckedCall(coder.errors, [&] {
     jpeg_create_decompress(&coder.info);
     coder.info.mem->max_memory_to_use = TJPEGImage::kDecoderMemoryBudget;
-    jpeg_mem_src(&coder.info, bytes, size);
+    if (file != nullptr) {
+      jpeg_stdio_src(&coder.info, file);
+    } else {
+      jpeg_mem_src(&coder.info, bytes, size);
+    }
     jpeg_read_header(&coder.info, TRUE);
   });
 }
@@ -122,6 +140,7 @@ TJPEGImage::~TJPEGImage() = default;
 std::unique_ptr<TGraphic> TJPEGImage::Clone() const {
   auto copy = std::make_unique<TJPEGImage>();
   copy->fData = fData;
+  copy->fFileName = fFileName;
   copy->fWidth = fWidth;
   copy->fHeight = fHeight;
   copy->fBitmap.Assign(&fBitmap);
@@ -130,19 +149,32 @@ std::unique_ptr<TGraphic> TJPEGImage::Clone() const {
   return copy;
 }
 
-void TJPEGImage::LoadFromFile(const std::string& fileName) { LoadFromData(ReadWholeFile(fileName)); }
+void TJPEGImage::LoadFromFile(const std::string& fileName) {
+  // Only the header is read now; the pixels are streamed from the file
+  // when they are decoded.
+  const FileHandle handle(fileName);
+  Decompressor coder;
+  StartReading(coder, {}, handle.file);
+  fWidth = static_cast<int>(coder.info.image_width);
+  fHeight = static_cast<int>(coder.info.image_height);
+  fData.clear();
+  fFileName = fileName;
+}
 
 void TJPEGImage::LoadFromData(std::vector<std::uint8_t> data) {
   Decompressor coder;
-  StartReading(coder, data);
+  StartReading(coder, data, nullptr);
   fWidth = static_cast<int>(coder.info.image_width);
   fHeight = static_cast<int>(coder.info.image_height);
   fData = std::move(data);
+  fFileName.clear();
 }
 
 void TJPEGImage::DecodeInto(TBitmap& target) const {
+  std::unique_ptr<FileHandle> handle;
+  if (!fFileName.empty()) handle = std::make_unique<FileHandle>(fFileName);
   Decompressor coder;
-  StartReading(coder, fData);
+  StartReading(coder, fData, handle ? handle->file : nullptr);
   jpeg_decompress_struct& info = coder.info;
   info.scale_num = 1;
   info.scale_denom = 1;
@@ -191,6 +223,7 @@ void TJPEGImage::DecodeInto(TBitmap& target) const {
 void TJPEGImage::Assign(const TGraphic* source) {
   fBitmap.Assign(source);
   fData.clear();
+  fFileName.clear();
   fWidth = fBitmap.Width();
   fHeight = fBitmap.Height();
 }

@@ -44,6 +44,7 @@ class TJPEGImage : public TGraphic {
 
  private:
   std::vector<std::uint8_t> fData;
+  std::string fFileName;  // read from there when set, not from fData
   int fWidth = 0;
   int fHeight = 0;
   TBitmap fBitmap;  // pixels to encode
