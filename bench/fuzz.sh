@@ -68,7 +68,8 @@ for target in "${targets[@]}"; do
   # end the run before it starts: they join only when they all pass.
   regressions=$top/fuzz/regressions/$target
   if [[ -d $regressions ]]; then
-    if "$build/fuzz/$target" -runs=0 "${limits[@]}" "$regressions" >"$logs/$target.regressions.log" 2>&1; then
+    if "$build/fuzz/$target" -runs=0 "${limits[@]}" -artifact_prefix="$logs/$target.regressions-" "$regressions" \
+      >"$logs/$target.regressions.log" 2>&1; then
       seeds+=("$regressions")
     else
       echo "note: an input in $regressions still fails (see $logs/$target.regressions.log); fuzzing without them"

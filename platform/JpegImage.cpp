@@ -216,7 +216,9 @@ void TJPEGImage::DecodeInto(TBitmap& target) const {
     CheckedCall(coder.errors, [&] { jpeg_read_scanlines(&info, rows, 1); });
     builder.PutRow(y, row.data(), layout);
   }
-  CheckedCall(coder.errors, [&] { jpeg_finish_decompress(&info); });
+  // Every row is in; whatever follows the image (junk, a broken marker)
+  // must not decide whether the photo loads.
+  (void)Guarded(coder.errors, [&] { jpeg_finish_decompress(&info); });
   target.Assign(&decoded);
 }
 
