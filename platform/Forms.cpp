@@ -599,7 +599,7 @@ void TForm::ApplyProperties(TComponent& component, const TObjectDefinition& defi
   for (const auto& [name, value] : definition.properties) {
     if (TNotifyEvent* event = component.EventProperty(name)) {
       const auto handler = std::find_if(published.fHandlers.begin(), published.fHandlers.end(),
-                                        [&](const auto& entry) { return entry.name == value.text; });
+                                        [&text = value.text](const auto& entry) { return entry.name == text; });
       if (value.kind != TPropertyValue::Identifier || handler == published.fHandlers.end()) {
         throw Exception(FormatText("メソッド %s が見つかりません", {value.text}));
       }
