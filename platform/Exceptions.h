@@ -53,5 +53,8 @@ inline constexpr std::string_view kInvalidBitmapText = "ビットマップイメ
 inline constexpr std::string_view kCannotCreateFileText = "ファイル %s を作成できません";
 inline constexpr std::string_view kCannotOpenFileText = "ファイル %s を開けません";
 inline constexpr std::string_view kPictureTooLargeText = "画像が大きすぎます（%s × %s ピクセル）";
+inline constexpr std::string_view kPictureDataTooShortText =
+    "画像のデータが大きさに対して少なすぎます（%s × %s ピクセル、%s バイト）";
+inline constexpr std::string_view kTooManyScansText = "JPEG 画像のスキャンが多すぎます（%s 個目で中止しました）";
 inline constexpr std::string_view kUnknownExtensionText = "不明な拡張子のピクチャファイルです (%s)";
 inline constexpr std::string_view kOutOfMemoryText = "メモリが不足しています";

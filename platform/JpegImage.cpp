@@ -7,7 +7,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <utility>
+
+#include <sys/stat.h>
 
 #include <jpeglib.h>
 // After jpeglib.h, which it needs.
@@ -41,12 +44,39 @@ void SetUpErrors(ErrorManager& errors) {
   errors.pub.output_message = OutputMessage;
 }
 
+// Stops a multi-scan file once its scans have passed over more blocks than
+// the decoder allows; libjpeg calls it for every row of blocks it takes in.
+struct WorkLimit {
+  jpeg_progress_mgr pub{};
+  int countedScan = 0;
+  long long blockPasses = 0;
+  int stoppedAtScan = 0;
+};
+
+void CheckWork(j_common_ptr cinfo) {
+  auto* limit = reinterpret_cast<WorkLimit*>(cinfo->progress);
+  const auto* info = reinterpret_cast<j_decompress_ptr>(cinfo);
+  if (info->input_scan_number == limit->countedScan) return;
+  limit->countedScan = info->input_scan_number;
+  for (int c = 0; c < info->comps_in_scan; ++c) {
+    const jpeg_component_info* component = info->cur_comp_info[c];
+    if (component == nullptr) continue;
+    limit->blockPasses += static_cast<long long>(component->width_in_blocks) * component->height_in_blocks;
+  }
+  if (limit->blockPasses > TJPEGImage::kMaxBlockPasses) {
+    limit->stoppedAtScan = info->input_scan_number;
+    (*cinfo->err->error_exit)(cinfo);
+  }
+}
+
 struct Decompressor {
   jpeg_decompress_struct info{};
   ErrorManager errors{};
+  WorkLimit work{};
   Decompressor() {
     info.err = &errors.pub;
     SetUpErrors(errors);
+    work.pub.progress_monitor = CheckWork;
   }
   Decompressor(const Decompressor&) = delete;
   Decompressor& operator=(const Decompressor&) = delete;
@@ -106,6 +136,7 @@ void StartReading(Decompressor& coder, const std::vector<std::uint8_t>& data, st
   CheckedCall(coder.errors, [&] {
     jpeg_create_decompress(&coder.info);
     coder.info.mem->max_memory_to_use = TJPEGImage::kDecoderMemoryBudget;
+    coder.info.progress = &coder.work.pub;
     if (file != nullptr) {
       jpeg_stdio_src(&coder.info, file);
     } else {
@@ -130,6 +161,40 @@ bool SkippingKeepsPixels(const jpeg_decompress_struct& info) {
     if (vertical != 2 || horizontal > 2) return false;
   }
   return true;
+}
+
+// CheckedCall for the decoding steps, which the work limit may stop.
+template <typename Call>
+void CheckedDecode(Decompressor& coder, Call&& call) {
+  if (Guarded(coder.errors, std::forward<Call>(call))) return;
+  if (coder.work.stoppedAtScan > 0) {
+    throw EInvalidGraphic(FormatText(kTooManyScansText, {std::to_string(coder.work.stoppedAtScan)}));
+  }
+  throw EJPEG(coder.errors.pub.msg_code);
+}
+
+// Blocks of all components as libjpeg lays them out (whole MCUs), known
+// once the header has been read.
+long long StoredBlocks(const jpeg_decompress_struct& info) {
+  const long long mcuWidth = 8LL * info.max_h_samp_factor;
+  const long long mcuHeight = 8LL * info.max_v_samp_factor;
+  if (mcuWidth <= 0 || mcuHeight <= 0) return 0;
+  const long long mcus =
+      ((info.image_width + mcuWidth - 1) / mcuWidth) * ((info.image_height + mcuHeight - 1) / mcuHeight);
+  long long blocksPerMcu = 0;
+  for (int c = 0; c < info.num_components; ++c) {
+    blocksPerMcu += static_cast<long long>(info.comp_info[c].h_samp_factor) * info.comp_info[c].v_samp_factor;
+  }
+  return mcus * blocksPerMcu;
+}
+
+// Bytes of JPEG data behind the decoder, or -1 when that cannot be known
+// in advance (a pipe).
+long long InputBytes(const std::vector<std::uint8_t>& data, std::FILE* file) {
+  if (file == nullptr) return static_cast<long long>(data.size());
+  struct stat status {};
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) return -1;
+  return static_cast<long long>(status.st_size);
 }
 
 }  // namespace
@@ -200,7 +265,13 @@ void TJPEGImage::DecodeInto(TBitmap& target) const {
   // Refuse an absurd size before libjpeg allocates anything for it.
   TBitmap decoded;
   TBitmapBuilder builder(decoded, static_cast<int>(info.image_width), static_cast<int>(info.image_height), DrawSizes);
-  CheckedCall(coder.errors, [&] { jpeg_start_decompress(&info); });
+  const long long bytes = InputBytes(fData, handle ? handle->file : nullptr);
+  if (bytes >= 0 && bytes < StoredBlocks(info) / kMaxBlocksPerByte) {
+    throw EInvalidGraphic(
+        FormatText(kPictureDataTooShortText,
+                   {std::to_string(info.image_width), std::to_string(info.image_height), std::to_string(bytes)}));
+  }
+  CheckedDecode(coder, [&] { jpeg_start_decompress(&info); });
   std::vector<JSAMPLE> row(static_cast<std::size_t>(info.output_width) *
                            static_cast<std::size_t>(info.output_components));
   JSAMPROW rows[1] = {row.data()};
@@ -210,10 +281,10 @@ void TJPEGImage::DecodeInto(TBitmap& target) const {
     if (wanted > y) {
       // Rows nobody draws are skipped; libjpeg then leaves out their inverse
       // DCT and colour conversion, and for single-scan files their decoding.
-      CheckedCall(coder.errors, [&] { jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(wanted - y)); });
+      CheckedDecode(coder, [&] { jpeg_skip_scanlines(&info, static_cast<JDIMENSION>(wanted - y)); });
       continue;
     }
-    CheckedCall(coder.errors, [&] { jpeg_read_scanlines(&info, rows, 1); });
+    CheckedDecode(coder, [&] { jpeg_read_scanlines(&info, rows, 1); });
     builder.PutRow(y, row.data(), layout);
   }
   // Every row is in; whatever follows the image (junk, a broken marker)

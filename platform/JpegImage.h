@@ -41,6 +41,16 @@ class TJPEGImage : public TGraphic {
   // Memory libjpeg may take for one picture (coefficients of progressive
   // files live in it). Above it a file is refused rather than decoded.
   static constexpr long long kDecoderMemoryBudget = 2LL * 1024 * 1024 * 1024;
+  // Even a flat picture costs at least a bit or two per 8x8 block of every
+  // component; a file with less than a byte per this many blocks is mostly
+  // missing, and decoding it would only spend time and memory on gray.
+  static constexpr long long kMaxBlocksPerByte = 128;
+  // Each scan of a multi-scan file passes over every block of the
+  // components it holds. Real progressive photos pass over each block five
+  // or six times; a file whose scans add up to more block passes than this
+  // (16 passes over the largest picture the memory budget allows) is
+  // refused when it gets there.
+  static constexpr long long kMaxBlockPasses = 1LL << 28;
 
  private:
   std::vector<std::uint8_t> fData;

@@ -109,6 +109,66 @@ TEST(JpegDecode, ClaimedGigapixelsAreRefusedAtOnce) {
   }
 }
 
+// Inputs the fuzzers found that cost seconds and gigabytes: a header that
+// claims far more blocks than the file could hold, and a file that passes
+// over its blocks a thousand times. Each must fail fast with its own
+// message, whether it is read from a file or from memory.
+struct CostlyCase {
+  std::string file;
+  int claimedSide;  // 0, or the side its frame header is made to claim
+  std::string message;
+};
+
+// Sets the width and height of a file's first progressive frame header.
+void ClaimSide(std::vector<std::uint8_t>& bytes, int side) {
+  for (std::size_t i = 0; i + 9 <= bytes.size(); ++i) {
+    if (bytes[i] != 0xFF || bytes[i + 1] != 0xC2) continue;
+    for (const std::size_t at : {i + 5, i + 7}) {
+      bytes[at] = static_cast<std::uint8_t>(side >> 8);
+      bytes[at + 1] = static_cast<std::uint8_t>(side & 0xFF);
+    }
+    return;
+  }
+  FAIL() << "no progressive frame header";
+}
+
+class JpegCostlyTest : public ::testing::TestWithParam<CostlyCase> {};
+
+TEST_P(JpegCostlyTest, IsRefusedWithItsReason) {
+  std::vector<std::uint8_t> bytes = ReadFile(std::string(ORVESSA_FUZZ_REGRESSIONS_DIR) + "/" + GetParam().file);
+  if (GetParam().claimedSide > 0) ClaimSide(bytes, GetParam().claimedSide);
+  ScratchFolder folder;
+  WriteFile(folder / "photo.jpg", bytes);
+  for (const bool fromFile : {true, false}) {
+    SCOPED_TRACE(fromFile ? "file" : "memory");
+    TJPEGImage jpeg;
+    if (fromFile) {
+      jpeg.LoadFromFile(folder / "photo.jpg");
+    } else {
+      jpeg.LoadFromData(bytes);
+    }
+    jpeg.DrawSizes = kPhotoSizes;
+    TBitmap bitmap;
+    try {
+      bitmap.Assign(&jpeg);
+      FAIL() << "decoded";
+    } catch (const EInvalidGraphic& e) {
+      EXPECT_EQ(e.Message(), GetParam().message);
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FuzzFinds, JpegCostlyTest,
+    ::testing::Values(CostlyCase{"fuzz_jpeg_intake/slow-2gb-coefficients-from-142-bytes.jpg", 0,
+                                 "画像のデータが大きさに対して少なすぎます（32768 × 32000 ピクセル、142 バイト）"},
+                      CostlyCase{"fuzz_jpeg_intake/slow-1000-progressive-scans-16384x16384.jpg", 0,
+                                 "画像のデータが大きさに対して少なすぎます（16384 × 16384 ピクセル、12130 バイト）"},
+                      // As 8192 x 8192 gray (2^20 blocks) the file is long
+                      // enough, and 256 passes over its blocks are allowed.
+                      CostlyCase{"fuzz_jpeg_intake/slow-1000-progressive-scans-16384x16384.jpg", 8192,
+                                 "JPEG 画像のスキャンが多すぎます（257 個目で中止しました）"}));
+
 struct DamagedCase {
   std::string file;
   bool loads;  // with warnings only
