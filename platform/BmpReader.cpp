@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -104,7 +105,7 @@ struct THeader {
   int bitCount = 0;
   TCoding coding = TCoding::Indexed;
   std::array<std::uint8_t, std::size_t{256} * 3> palette{};  // blue, green, red; unset entries black
-  std::array<std::uint32_t, 3> masks{};         // red, green, blue
+  std::array<std::uint32_t, 3> masks{};                      // red, green, blue
   std::size_t pixelOffset = 0;
 };
 
@@ -486,4 +487,24 @@ void ReadBmp(const std::uint8_t* data, std::size_t size, TBitmap& target, const 
   } else {
     ReadUncompressed(header, data, size, builder);
   }
+}
+
+std::uint64_t BmpBytesWanted(const std::uint8_t* head, std::size_t size) {
+  // Not a bitmap at all: ReadBmp refuses it from its first bytes.
+  if (size < kFileHeaderSize + 16 || head[0] != 'B' || head[1] != 'M') return size;
+  const std::uint8_t* info = head + kFileHeaderSize;
+  const bool core = U32(info) == 12;
+  const std::uint64_t width =
+      core ? U16(info + 4) : static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(I32(info + 4))));
+  const std::uint64_t height =
+      core ? U16(info + 6) : static_cast<std::uint64_t>(std::abs(static_cast<std::int64_t>(I32(info + 8))));
+  const std::uint64_t bits = core ? U16(info + 10) : U16(info + 14);
+  // Rows as stored, with room for the worst RLE coding of every pixel
+  // (a run of one, or a pixel with its own count, takes up to four bytes),
+  // its row ends, and slack.
+  const std::uint64_t stride = (width * bits + 31) / 32 * 4;
+  const std::uint64_t perRow = stride + 4 * width + 8;
+  const std::uint64_t offset = U32(head + 10);
+  if (height > (UINT64_MAX - offset - 65536) / perRow) return UINT64_MAX;
+  return offset + height * perRow + 65536;
 }

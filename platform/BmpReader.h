@@ -13,3 +13,12 @@
 // A file whose header cannot be right raises EInvalidGraphic with
 // kInvalidBitmapText; a recoverable flaw loads what can be recovered.
 void ReadBmp(const std::uint8_t* data, std::size_t size, TBitmap& target, const TDrawSizes& drawSizes);
+
+// Bitmap files are read whole, but a file may be far longer than its header
+// says it needs (a renamed disk image, a picture with gigabytes appended).
+// Given at least the first kBmpHeadBytes of a file, this is how many bytes
+// from its start can matter to ReadBmp; the rest does not change the result
+// for any file a real writer makes (only a stream padded with do-nothing
+// RLE moves could reach further).
+inline constexpr std::size_t kBmpHeadBytes = 4096;
+std::uint64_t BmpBytesWanted(const std::uint8_t* head, std::size_t size);

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
@@ -60,16 +62,22 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
+std::vector<std::uint8_t> ReadWholeFile(const std::string& path) { return ReadFileStart(path, UINT64_MAX); }
+
+std::vector<std::uint8_t> ReadFileStart(const std::string& path, std::uint64_t maxBytes) {
   const auto fail = [&] { return EFOpenError(FormatText(kCannotOpenFileText, {path})); };
   const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (descriptor < 0) throw fail();
   std::vector<std::uint8_t> bytes;
   struct stat info {};
-  if (fstat(descriptor, &info) == 0 && info.st_size > 0) bytes.reserve(static_cast<std::size_t>(info.st_size));
+  if (fstat(descriptor, &info) == 0 && info.st_size > 0) {
+    bytes.reserve(
+        static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(info.st_size), maxBytes)));
+  }
   std::uint8_t buffer[65536];
-  for (;;) {
-    const ssize_t got = read(descriptor, buffer, sizeof buffer);
+  while (bytes.size() < maxBytes) {
+    const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof buffer, maxBytes - bytes.size()));
+    const ssize_t got = read(descriptor, buffer, wanted);
     if (got < 0) {
       if (errno == EINTR) continue;
       close(descriptor);

@@ -12,6 +12,8 @@ bool FileExists(const std::string& path);
 
 // The file's bytes. Raises EFOpenError when it cannot be opened or read.
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
+// At most the first `maxBytes` of them.
+std::vector<std::uint8_t> ReadFileStart(const std::string& path, std::uint64_t maxBytes);
 
 // Replaces (or creates) `path` with `bytes`: they go to a temporary file in
 // the same folder, which is flushed to the disk and then renamed over

@@ -162,7 +162,11 @@ const std::vector<int>& TBitmap::KeptColumns() const { return fStorage ? fStorag
 const std::vector<int>& TBitmap::KeptRows() const { return fStorage ? fStorage->keptRows : kNoIndices; }
 
 void TBitmap::LoadFromFile(const std::string& fileName, const TDrawSizes& drawSizes) {
-  const std::vector<std::uint8_t> file = ReadWholeFile(fileName);
+  std::vector<std::uint8_t> file = ReadFileStart(fileName, kBmpHeadBytes);
+  if (file.size() == kBmpHeadBytes) {
+    const std::uint64_t wanted = BmpBytesWanted(file.data(), file.size());
+    if (wanted > file.size()) file = ReadFileStart(fileName, wanted);
+  }
   TBitmap loaded;
   ReadBmp(file.data(), file.size(), loaded, drawSizes);
   Assign(&loaded);

@@ -5,12 +5,14 @@
 #include <zlib.h>
 
 #include <dirent.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -23,6 +25,7 @@
 #include "Exceptions.h"
 #include "FileIO.h"
 #include "Graphics.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -721,5 +724,70 @@ const TRecoveredCase kRecoveredCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Crafted, Recovered, ::testing::ValuesIn(kRecoveredCases),
                          [](const auto& p) { return std::string(p.param.name); });
+
+// ---------------------------------------------------------------------------
+// Loading from a file reads only as far as the header says can matter.
+
+// The same outcome as reading the whole file: these pixels, or this refusal.
+std::string Outcome(const std::function<TBitmap()>& load) {
+  try {
+    const TBitmap bitmap = load();
+    std::ostringstream text;
+    text << bitmap.Width() << "x" << bitmap.Height();
+    for (int y = 0; y < bitmap.Height(); ++y) {
+      text.write(reinterpret_cast<const char*>(bitmap.ScanLine(y)), static_cast<std::streamsize>(bitmap.Width()) * 3);
+    }
+    return text.str();
+  } catch (const Exception& e) {
+    return "refused: " + e.Message();
+  }
+}
+
+TEST(FromFile, EverySuiteFileLoadsAsFromItsWholeBytes) {
+  for (const char* folder : {"g", "q", "b", "x"}) {
+    for (const std::string& file : SuiteFolder(folder)) {
+      const std::string path = kSuiteDir + file;
+      EXPECT_EQ(Outcome([&] {
+                  TBitmap bitmap;
+                  bitmap.LoadFromFile(path);
+                  return bitmap;
+                }),
+                Outcome([&] { return LoadSuiteFile(file); }))
+          << file;
+    }
+  }
+}
+
+// A file with gigabytes after its picture (sparse here, so it costs no disk)
+// loads at once with the picture's pixels, and a huge file that is no bitmap
+// is refused at once, instead of either being read whole into memory.
+TEST(FromFile, GigabytesAfterThePictureAreNeverRead) {
+  constexpr off_t kHuge = off_t{8} << 30;
+  testing_support::ScratchFolder folder;
+  struct TLongFile {
+    const char* name;
+    std::vector<std::uint8_t> start;
+    std::string outcome;
+  };
+  const std::vector<std::uint8_t> pal8 = ReadWholeFile(kSuiteDir + "g/pal8.bmp");
+  const std::vector<std::uint8_t> rle8 = ReadWholeFile(kSuiteDir + "g/pal8rle.bmp");
+  const std::vector<TLongFile> files = {
+      {"pal8.bmp", pal8, Outcome([&] { return Load(pal8); })},
+      {"pal8rle.bmp", rle8, Outcome([&] { return Load(rle8); })},
+      {"disk-image.bmp", {'M', 'Z'}, "refused: " + std::string(kInvalidBitmapText)},
+  };
+  for (const TLongFile& file : files) {
+    const std::string path = folder / file.name;
+    testing_support::WriteFile(path, file.start);
+    if (truncate(path.c_str(), kHuge) != 0) GTEST_SKIP() << "no sparse files here";
+    EXPECT_EQ(Outcome([&] {
+                TBitmap bitmap;
+                bitmap.LoadFromFile(path);
+                return bitmap;
+              }),
+              file.outcome)
+        << file.name;
+  }
+}
 
 }  // namespace
