@@ -11,6 +11,7 @@
 // moderate size is also read in full and the two are drawn side by side: they
 // must give the same pixels.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -23,7 +24,9 @@ namespace {
 
 // False when the reader refuses the file.
 bool Read(const std::uint8_t* data, std::size_t size, const TDrawSizes& drawSizes, TBitmap& bitmap) {
-  // What TBitmap::LoadFromFile does with the file's bytes.
+  // What TBitmap::LoadFromFile does with the file's bytes: a long file is
+  // read only as far as its header says can matter.
+  if (size >= kBmpHeadBytes) size = static_cast<std::size_t>(std::min<std::uint64_t>(size, BmpBytesWanted(data, size)));
   TBitmap loaded;
   try {
     ReadBmp(data, size, loaded, drawSizes);
