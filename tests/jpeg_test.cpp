@@ -277,8 +277,8 @@ TEST(JpegEncode, WritesBaselineJfifWithStandardTablesForQuality80) {
                                99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
                                99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
   const auto scaled = [](const int* basic) {
-    std::vector<int> table;
-    for (int i = 0; i < 64; ++i) table.push_back(std::clamp((basic[i] * 40 + 50) / 100, 1, 255));
+    std::vector<int> table(64);
+    for (int i = 0; i < 64; ++i) table[i] = std::clamp((basic[i] * 40 + 50) / 100, 1, 255);
     return table;
   };
   const auto tables = QuantisationTables(file);
