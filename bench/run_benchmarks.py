@@ -179,6 +179,32 @@ def predicted_ticks(edge, screen=(1024, 768), outer=(600, 600), step=32):
     return ticks
 
 
+def hostile_files(build):
+    """Files that claim more than they hold; yields (name, path)."""
+    yield "JPEG claiming 64250 x 64250 in 1407 bytes", os.path.join(TESTDATA, "jpeg-damaged", "gdkpixbuf_issue205.jpg")
+    regressions = os.path.join(TOP, "fuzz", "regressions", "fuzz_jpeg_intake")
+    yield "JPEG, 2 GB of coefficients in 142 bytes", os.path.join(regressions, "slow-2gb-coefficients-from-142-bytes.jpg")
+    scans = os.path.join(regressions, "slow-1000-progressive-scans-16384x16384.jpg")
+    yield "JPEG, 1000 scans over 16384 x 16384", scans
+    # The same scans over other sizes, padded so that the file is long enough
+    # for its size: the work limit, not the length check, stops these.
+    with open(scans, "rb") as f:
+        data = bytearray(f.read())
+    frame = data.find(b"\xff\xc2")
+    for side in (8192, 23000, 32760):
+        path = os.path.join(CACHE, f"hostile-1000-scans-{side}.jpg")
+        crafted = bytearray(data)
+        crafted[frame + 5:frame + 9] = side.to_bytes(2, "big") * 2
+        with open(path, "wb") as f:
+            f.write(crafted + bytes(max(0, (side // 8) ** 2 // 128 + 4096 - len(crafted))))
+        yield f"JPEG, 1000 scans over {side} x {side}, padded", path
+    sparse = os.path.join(CACHE, "hostile-8gib.bmp")
+    with open(sparse, "wb") as f:
+        f.write(b"MZ")
+    os.truncate(sparse, 8 << 30)
+    yield "8 GiB file named .bmp (sparse)", sparse
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--build", default=os.path.join(TOP, "build"))
@@ -232,6 +258,14 @@ def main():
         peak = program_peak(build, bmp, max(2.5, ours * 2 + 1.5)) - bare
         print(f"  {megapixels:3} MP bitmap ({size:6.1f} MB): intake {ours:.3f} s, peak above bare Qt {peak:.1f} MB"
               f" (allowed {size + 16:.1f} MB)")
+
+    print("\nHostile files: time to the refusal and peak memory (libjpeg's budget is 2048 MB)")
+    for name, path in hostile_files(build):
+        command = [os.path.join(build, "bench", "bench_intake"), path, "1"]
+        out = subprocess.run(command, capture_output=True, text=True, env=offscreen_env())
+        boxes = [line[5:] for line in out.stderr.splitlines() if line.startswith("box: ")]
+        elapsed, peak = run_rss(command, env=offscreen_env())
+        print(f"  {name:48} {elapsed:6.2f} s {peak:7.1f} MB  {boxes[0] if boxes else '(loaded)'}", flush=True)
 
     print("\nStart-up: process start to the first timer tick, 600 x 400 photo")
     branches = os.path.join(TESTDATA, "photos", "imaging_branches.jpg")
