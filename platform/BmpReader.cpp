@@ -118,6 +118,12 @@ bool IsOs2InfoSize(std::uint32_t size) {
   return size >= 16 && size <= 64 && (size % 4 == 0 || size == 42 || size == 46);
 }
 
+// The channel layout of uncompressed 16- and 32-bit pixels (5-5-5 and 8-8-8).
+std::array<std::uint32_t, 3> DefaultMasks(int bits) {
+  return bits == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
+                    : std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
+}
+
 THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
   if (size < kFileHeaderSize + 4 || data[0] != 'B' || data[1] != 'M') Refuse();
   const std::uint32_t infoSize = U32(data + kFileHeaderSize);
@@ -165,8 +171,7 @@ THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
                  : bits == 16 ? TCoding::BitFields
                  : bits == 24 ? TCoding::Bgr24
                               : TCoding::Bgrx32;
-      h.masks = bits == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
-                           : std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
+      h.masks = DefaultMasks(bits);
       break;
     case kRle8:
       if (bits != 8) Refuse();
@@ -191,14 +196,13 @@ THeader ParseHeader(const std::uint8_t* data, std::size_t size) {
       h.masks = {U32(masks), U32(masks + 4), U32(masks + 8)};
       if (h.masks[0] == 0 && h.masks[1] == 0 && h.masks[2] == 0) {
         // No masks at all: take the layout an uncompressed file would have.
-        h.masks = bits == 16 ? std::array<std::uint32_t, 3>{0x7C00, 0x03E0, 0x001F}
-                             : std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF};
+        h.masks = DefaultMasks(bits);
       }
       const std::uint64_t pixelBits = bits == 16 ? 0xFFFFULL : 0xFFFFFFFFULL;
       for (const std::uint32_t mask : h.masks) {
         if ((mask & ~pixelBits) != 0) Refuse();
       }
-      if (bits == 32 && h.masks == std::array<std::uint32_t, 3>{0xFF0000, 0x00FF00, 0x0000FF}) {
+      if (bits == 32 && h.masks == DefaultMasks(32)) {
         h.coding = TCoding::Bgrx32;
       }
       break;
